@@ -1,0 +1,16 @@
+// The one header through which product code reaches the Windows API.
+// On Windows it is the real SDK; here it is the stand-in layer of this folder,
+// which declares exactly the calls the product makes.
+#pragma once
+
+#ifdef _WIN32
+#include <windows.h>
+#include <shlobj.h>
+#else
+#include "platform/win32/api/Types.h"
+#include "platform/win32/api/Errors.h"
+#include "platform/win32/api/Strings.h"
+#include "platform/win32/api/Folders.h"
+#endif
+
+#include "platform/win32/NativePath.h"

@@ -1,0 +1,8 @@
+#!/usr/bin/env bash
+# Builds the system and runs the agent's demo set-up.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+"$root/scripts/install-deps.sh"
+cmake -S "$root" -B "$root/build/demo" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTARVIK_BUILD_BENCH=OFF
+cmake --build "$root/build/demo" -j "$(nproc)"
+echo "Built the monitor-control library and its foundation. The agent's demo comes with the agent itself."
