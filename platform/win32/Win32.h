@@ -11,6 +11,7 @@
 #include "platform/win32/api/Errors.h"
 #include "platform/win32/api/Strings.h"
 #include "platform/win32/api/Folders.h"
+#include "platform/win32/api/Wait.h"
 #endif
 
 #include "platform/win32/NativePath.h"

@@ -10,6 +10,12 @@ class KernelObject {
   virtual ~KernelObject() = default;
 };
 
+// An object WaitForSingleObject can wait on; Wait returns a WAIT_* code.
+class WaitableObject : public KernelObject {
+ public:
+  virtual DWORD Wait(DWORD milliseconds) = 0;
+};
+
 // The handle's object when it is one of ours of type T, else null.
 template <typename T>
 T* ObjectFromHandle(HANDLE handle) {
