@@ -1,6 +1,7 @@
 // The program-wide log front-end: three printf-style levels with the Windows wide printf
 // conventions (in a wide format %s is a wide string, %S and %hs narrow, l on an integer 32 bits),
 // written to spdlog's default logger and to a host's callback.
+// The formatter itself is tarvik::FormatWideV in foundation/log/WideFormat.h.
 #pragma once
 
 #include <cstddef>
