@@ -6,12 +6,17 @@
 #ifdef _WIN32
 #include <windows.h>
 #include <shlobj.h>
+#include <shlwapi.h>
+#include <wtsapi32.h>
 #else
 #include "platform/win32/api/Types.h"
 #include "platform/win32/api/Errors.h"
 #include "platform/win32/api/Strings.h"
 #include "platform/win32/api/Folders.h"
 #include "platform/win32/api/Wait.h"
+#include "platform/win32/api/Token.h"
+#include "platform/win32/api/Session.h"
+#include "platform/win32/api/Process.h"
 #endif
 
 #include "platform/win32/NativePath.h"
