@@ -8,6 +8,7 @@
 #include <shlobj.h>
 #include <shlwapi.h>
 #include <wtsapi32.h>
+#include <evntprov.h>
 #else
 #include "platform/win32/api/Types.h"
 #include "platform/win32/api/Errors.h"
@@ -17,6 +18,9 @@
 #include "platform/win32/api/Token.h"
 #include "platform/win32/api/Session.h"
 #include "platform/win32/api/Process.h"
+#include "platform/win32/api/Service.h"
+#include "platform/win32/api/Profile.h"
+#include "platform/win32/api/EventTrace.h"
 #endif
 
 #include "platform/win32/NativePath.h"

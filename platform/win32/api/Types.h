@@ -45,6 +45,15 @@ using HWND = void*;
 #define WINAPI
 #define MAX_PATH 260
 
+typedef struct _GUID {
+  DWORD Data1;
+  WORD Data2;
+  WORD Data3;
+  BYTE Data4[8];
+} GUID;
+using LPCGUID = const GUID*;
+using REFGUID = const GUID&;
+
 #define INVALID_HANDLE_VALUE (reinterpret_cast<HANDLE>(static_cast<std::intptr_t>(-1)))
 
 #define S_OK (static_cast<HRESULT>(0))
