@@ -1,0 +1,77 @@
+#include "testkit/hiddouble/ScriptedHidFixture.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <mutex>
+
+#include <unistd.h>
+
+#include "foundation/log/Log.h"
+#include "moncontrol/transport/Signature.h"
+
+namespace {
+
+std::mutex g_linesMutex;
+std::vector<std::wstring> g_lines;
+
+void RecordLine(const wchar_t* line) {
+  std::lock_guard lock(g_linesMutex);
+  g_lines.emplace_back(line);
+}
+
+}  // namespace
+
+void ScriptedHidFixture::SetUp() {
+  // The library's log file goes to a C: drive of the test's own.
+  static const std::string drive = [] {
+    auto root = std::filesystem::temp_directory_path() / ("transport-test-" + std::to_string(getpid()));
+    std::filesystem::create_directories(root);
+    return root.string();
+  }();
+  setenv("TARVIK_C_DRIVE", drive.c_str(), 1);
+  {
+    std::lock_guard lock(g_linesMutex);
+    g_lines.clear();
+  }
+  RegisterLogCallback(&RecordLine);
+
+  m_backend = std::make_shared<testkit::ScriptedHidBackend>();
+  m_device = m_backend->AddDevice(testkit::MonitorCollection());
+  mchid::SetHidBackend(m_backend);
+  m_handle = mchid::hid_open_path(m_device->Collection().path.c_str());
+  ASSERT_NE(m_handle, nullptr);
+}
+
+void ScriptedHidFixture::TearDown() {
+  mchid::hid_close(m_handle);
+  mchid::SetHidBackend(nullptr);
+  RegisterLogCallback(nullptr);
+}
+
+std::vector<std::wstring> ScriptedHidFixture::Lines() {
+  std::lock_guard lock(g_linesMutex);
+  return g_lines;
+}
+
+std::vector<std::wstring> ScriptedHidFixture::LinesStartingWith(const std::wstring& prefix) {
+  std::vector<std::wstring> found;
+  for (const std::wstring& line : Lines()) {
+    if (line.rfind(prefix, 0) == 0) found.push_back(line);
+  }
+  return found;
+}
+
+testkit::Bytes SignedRequest(std::uint32_t cmdID, std::uint32_t param1, std::uint32_t param2,
+                             const testkit::Bytes& payload) {
+  tagMCCMD_HEADER header{};
+  header.dataLength = static_cast<std::uint32_t>(payload.size());
+  header.cmdID = cmdID;
+  header.cmdType = MCCMD_TYPE_DDCCI;
+  header.param1 = param1;
+  header.param2 = param2;
+  testkit::Bytes request(kMccmdHeaderSize);
+  StoreMccmdHeader(header, request.data());
+  request.insert(request.end(), payload.begin(), payload.end());
+  SignCmdHeader(request.data());
+  return request;
+}
