@@ -24,19 +24,9 @@ namespace fs = std::filesystem;
 // The programs started are this test program itself, recording what it saw (testkit/echoargs).
 class ProcessLaunchTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/tarvik-launch-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    m_dir = pattern;
-    m_record = m_dir + "/record";
-    setenv(testkit::kEchoFileVariable, m_record.c_str(), 1);
-  }
   void TearDown() override {
-    unsetenv(testkit::kEchoFileVariable);
-    unsetenv(testkit::kEchoReleaseVariable);
     unsetenv("TARVIK_WIN32_FAIL");
     unsetenv("TARVIK_WIN32_NO_CONSOLE_SESSION");
-    fs::remove_all(m_dir);
   }
 
   static std::wstring Self() { return win32::CurrentImagePath(); }
@@ -51,20 +41,13 @@ class ProcessLaunchTest : public ::testing::Test {
   }
 
   testkit::EchoRecord WaitForRecord() {
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    while (std::chrono::steady_clock::now() < deadline) {
-      if (auto record = testkit::ReadEchoRecord(m_record)) return *record;
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    ADD_FAILURE() << "the program wrote no record";
-    return {};
+    std::optional<testkit::EchoRecord> record = m_children.WaitForRecord();
+    if (!record) ADD_FAILURE() << "the program wrote no record";
+    return record.value_or(testkit::EchoRecord{});
   }
 
-  void HoldChildren() { setenv(testkit::kEchoReleaseVariable, (m_dir + "/release").c_str(), 1); }
-  void Release() { std::ofstream(m_dir + "/release").put('x'); }
-
-  std::string m_dir;
-  std::string m_record;
+  testkit::EchoChildren m_children;
+  const std::string m_dir = m_children.Folder();
 };
 
 TEST_F(ProcessLaunchTest, LaunchProcessQuotesThePath) {
@@ -81,7 +64,7 @@ TEST_F(ProcessLaunchTest, LaunchProcessQuotesThePath) {
     std::vector<std::string> argv = {Utf8(setup)};
     argv.insert(argv.end(), c.arguments.begin(), c.arguments.end());
     EXPECT_EQ(record.argv, argv);
-    fs::remove(m_record);
+    m_children.ForgetRecord();
   }
 }
 
@@ -98,7 +81,7 @@ TEST_F(ProcessLaunchTest, StartProcessAsSystemRunsInTheConsoleSession) {
   ASSERT_TRUE(StartProcessAsSystem(installer, L"-no_delay -console -sn SN01 SN02", true));
 
   // It waited, so the record is there already.
-  std::optional<testkit::EchoRecord> record = testkit::ReadEchoRecord(m_record);
+  std::optional<testkit::EchoRecord> record = testkit::ReadEchoRecord(m_children.RecordPath());
   ASSERT_TRUE(record.has_value());
   EXPECT_EQ(record->commandLine, "\"" + Utf8(installer) + "\" -no_delay -console -sn SN01 SN02");
   std::vector<std::string> argv = {Utf8(installer), "-no_delay", "-console", "-sn", "SN01", "SN02"};
@@ -131,7 +114,7 @@ TEST_F(ProcessLaunchTest, StartProcessAsSystemRunsThePathWithBlanksItWasGiven) {
 }
 
 TEST_F(ProcessLaunchTest, StartProcessAsSystemWaitsOnlyWhenAsked) {
-  HoldChildren();
+  m_children.Hold();
   std::wstring installer = Program("Pkg.exe");
   EXPECT_TRUE(StartProcessAsSystem(installer, L"-console", false));
 
@@ -139,7 +122,7 @@ TEST_F(ProcessLaunchTest, StartProcessAsSystemWaitsOnlyWhenAsked) {
     return StartProcessAsSystem(installer, L"-console", true);
   });
   EXPECT_EQ(waited.wait_for(std::chrono::milliseconds(300)), std::future_status::timeout);
-  Release();
+  m_children.Release();
   EXPECT_TRUE(waited.get());
 }
 

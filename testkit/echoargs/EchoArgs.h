@@ -5,13 +5,17 @@
 // running.
 #pragma once
 
+#include <chrono>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include <stdlib.h>
 #include <unistd.h>
 
 #include "platform/win32/Win32.h"
@@ -113,5 +117,49 @@ inline std::optional<EchoRecord> ReadEchoRecord(const std::string& path) {
   record.commandLineVariableLeft = left == "1";
   return record;
 }
+
+// One test's children: a fresh folder for their record and release files, removed with it.
+// The children this test starts record into it.
+class EchoChildren {
+ public:
+  EchoChildren() {
+    char pattern[] = "/tmp/tarvik-echo-XXXXXX";
+    if (mkdtemp(pattern) != nullptr) m_folder = pattern;
+    m_record = m_folder + "/record";
+    setenv(kEchoFileVariable, m_record.c_str(), 1);
+  }
+  ~EchoChildren() {
+    unsetenv(kEchoFileVariable);
+    unsetenv(kEchoExitVariable);
+    unsetenv(kEchoReleaseVariable);
+    std::error_code ignored;
+    std::filesystem::remove_all(m_folder, ignored);
+  }
+  EchoChildren(const EchoChildren&) = delete;
+  EchoChildren& operator=(const EchoChildren&) = delete;
+
+  const std::string& Folder() const { return m_folder; }
+  const std::string& RecordPath() const { return m_record; }
+
+  // The record of the child started last, waiting up to 30 s for it to appear.
+  std::optional<EchoRecord> WaitForRecord() const {
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (std::chrono::steady_clock::now() < deadline) {
+      if (auto record = ReadEchoRecord(m_record)) return record;
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return std::nullopt;
+  }
+  // Makes room for the next child's record.
+  void ForgetRecord() const { std::filesystem::remove(m_record); }
+  void ExitWith(int code) const { setenv(kEchoExitVariable, std::to_string(code).c_str(), 1); }
+  // Children started from now on keep running until Release.
+  void Hold() const { setenv(kEchoReleaseVariable, (m_folder + "/release").c_str(), 1); }
+  void Release() const { std::ofstream(m_folder + "/release").put('x'); }
+
+ private:
+  std::string m_folder;
+  std::string m_record;
+};
 
 }  // namespace testkit

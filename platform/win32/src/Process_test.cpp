@@ -23,20 +23,6 @@ namespace fs = std::filesystem;
 // Started children are this test program itself, recording what it saw (testkit/echoargs).
 class ProcessTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/tarvik-process-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    m_dir = pattern;
-    m_record = m_dir + "/record";
-    setenv(testkit::kEchoFileVariable, m_record.c_str(), 1);
-  }
-  void TearDown() override {
-    unsetenv(testkit::kEchoFileVariable);
-    unsetenv(testkit::kEchoExitVariable);
-    unsetenv(testkit::kEchoReleaseVariable);
-    fs::remove_all(m_dir);
-  }
-
   static std::wstring Self() { return win32::CurrentImagePath(); }
   std::wstring WindowsPath(const std::string& native) const { return win32::NativeToWindowsPath(native); }
 
@@ -49,17 +35,10 @@ class ProcessTest : public ::testing::Test {
   }
 
   testkit::EchoRecord WaitForRecord() {
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    while (std::chrono::steady_clock::now() < deadline) {
-      if (auto record = testkit::ReadEchoRecord(m_record)) return *record;
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    ADD_FAILURE() << "the child wrote no record";
-    return {};
+    std::optional<testkit::EchoRecord> record = m_children.WaitForRecord();
+    if (!record) ADD_FAILURE() << "the child wrote no record";
+    return record.value_or(testkit::EchoRecord{});
   }
-
-  void Release() { std::ofstream(m_dir + "/release").put('x'); }
-  void HoldChildren() { setenv(testkit::kEchoReleaseVariable, (m_dir + "/release").c_str(), 1); }
 
   static DWORD WaitAndGetExitCode(const PROCESS_INFORMATION& info) {
     EXPECT_EQ(WaitForSingleObject(info.hProcess, INFINITE), WAIT_OBJECT_0);
@@ -70,12 +49,12 @@ class ProcessTest : public ::testing::Test {
     return code;
   }
 
-  std::string m_dir;
-  std::string m_record;
+  testkit::EchoChildren m_children;
+  const std::string m_dir = m_children.Folder();
 };
 
 TEST_F(ProcessTest, ArgumentsAndCommandLineArriveIntact) {
-  setenv(testkit::kEchoExitVariable, "7", 1);
+  m_children.ExitWith(7);
   std::wstring line = L"\"" + Self() + L"\" \"two words\" a\\\"b \"\" end\\\\ -sn  X1";
   std::wstring directory = WindowsPath(m_dir);
   PROCESS_INFORMATION info{};
@@ -104,8 +83,8 @@ TEST_F(ProcessTest, ApplicationNameWithoutCommandLineIsTheWholeCommandLine) {
 }
 
 TEST_F(ProcessTest, StillActiveUntilItEnds) {
-  HoldChildren();
-  setenv(testkit::kEchoExitVariable, "3", 1);
+  m_children.Hold();
+  m_children.ExitWith(3);
   PROCESS_INFORMATION info{};
   ASSERT_TRUE(Start(L"\"" + Self() + L"\"", &info));
 
@@ -115,7 +94,7 @@ TEST_F(ProcessTest, StillActiveUntilItEnds) {
   ASSERT_TRUE(GetExitCodeProcess(info.hProcess, &code));
   EXPECT_EQ(code, static_cast<DWORD>(STILL_ACTIVE));
 
-  Release();
+  m_children.Release();
   EXPECT_EQ(WaitForSingleObject(info.hThread, INFINITE), WAIT_OBJECT_0);
   EXPECT_EQ(WaitAndGetExitCode(info), 3u);
 }
@@ -181,7 +160,7 @@ TEST_F(ProcessTest, UnquotedPathWithBlanksRunsTheFirstThatExists) {
     std::vector<std::string> expected = {win32::WideToUtf8(WindowsPath(m_dir)) + "\\Program",
                                          "Files\\tool.exe", "arg"};
     EXPECT_EQ(WaitForRecord().argv, expected);
-    fs::remove(m_record);
+    m_children.ForgetRecord();
   }
 }
 
@@ -191,7 +170,7 @@ TEST_F(ProcessTest, ChildStartedFromAShellBuildsItsCommandLineFromArgv) {
   std::vector<char*> argv;
   for (std::string& argument : arguments) argv.push_back(argument.data());
   argv.push_back(nullptr);
-  std::string recordVariable = std::string(testkit::kEchoFileVariable) + "=" + m_record;
+  std::string recordVariable = std::string(testkit::kEchoFileVariable) + "=" + m_children.RecordPath();
   char* envp[] = {recordVariable.data(), nullptr};
   pid_t pid = 0;
   ASSERT_EQ(posix_spawn(&pid, self.c_str(), nullptr, nullptr, argv.data(), envp), 0);
@@ -210,7 +189,6 @@ class ProcessAsUserTest : public ProcessTest {
   void TearDown() override {
     unsetenv("TARVIK_WIN32_FAIL");
     for (HANDLE token : m_tokens) CloseHandle(token);
-    ProcessTest::TearDown();
   }
 
   HANDLE SessionToken(DWORD session) {
@@ -242,7 +220,7 @@ TEST_F(ProcessAsUserTest, ChildRunsInTheTokensSession) {
     ASSERT_TRUE(StartAs(SessionToken(session), &info));
     WaitAndGetExitCode(info);
     EXPECT_EQ(WaitForRecord().session, std::to_string(session));
-    fs::remove(m_record);
+    m_children.ForgetRecord();
   }
 }
 
