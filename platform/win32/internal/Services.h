@@ -58,7 +58,7 @@ bool LoadService(const std::wstring& name, ServiceRecord* record);
 DWORD SaveService(const ServiceRecord& record);
 void RemoveService(const std::wstring& name);
 std::vector<std::wstring> ListServices();
-// Every status report the service has made, oldest first.
+// Every status report a service of the name has made, oldest first; kept when it is deleted.
 void AppendStatusHistory(const std::wstring& name, const SERVICE_STATUS& status);
 std::vector<SERVICE_STATUS> ReadStatusHistory(const std::wstring& name);
 // Native path of the file that the service process's standard output and error go to.

@@ -214,10 +214,7 @@ DWORD SaveService(const ServiceRecord& record) {
   return ERROR_SUCCESS;
 }
 
-void RemoveService(const std::wstring& name) {
-  std::remove(RecordPath(name).c_str());
-  std::remove(HistoryPath(name).c_str());
-}
+void RemoveService(const std::wstring& name) { std::remove(RecordPath(name).c_str()); }
 
 void AppendStatusHistory(const std::wstring& name, const SERVICE_STATUS& status) {
   std::ofstream file(HistoryPath(name), std::ios::binary | std::ios::app);
