@@ -251,13 +251,15 @@ TEST_F(ProcessAsUserTest, TestsCanMakeEachStepFail) {
                            "CreateProcessAsUserW", "GetExitCodeProcess"}) {
     HANDLE token = SessionToken(1);
     setenv("TARVIK_WIN32_FAIL", step, 1);
-    HANDLE other = nullptr;
+    HANDLE opened = nullptr;
+    HANDLE duplicated = nullptr;
     DWORD session = 1;
     PROCESS_INFORMATION info{};
     DWORD code = 0;
     BOOL results[] = {
-        OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &other),
-        DuplicateTokenEx(token, MAXIMUM_ALLOWED, nullptr, SecurityImpersonation, TokenPrimary, &other),
+        OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &opened),
+        DuplicateTokenEx(token, MAXIMUM_ALLOWED, nullptr, SecurityImpersonation, TokenPrimary,
+                         &duplicated),
         SetTokenInformation(token, TokenSessionId, &session, sizeof session),
         StartAs(token, &info),
         GetExitCodeProcess(GetCurrentProcess(), &code)};
@@ -265,7 +267,8 @@ TEST_F(ProcessAsUserTest, TestsCanMakeEachStepFail) {
     int failed = 0;
     for (BOOL result : results) failed += result ? 0 : 1;
     EXPECT_EQ(failed, 1) << step;
-    if (other != nullptr) CloseHandle(other);
+    for (HANDLE handle : {opened, duplicated})
+      if (handle != nullptr) CloseHandle(handle);
     if (info.hProcess != nullptr) WaitAndGetExitCode(info);
   }
 }
