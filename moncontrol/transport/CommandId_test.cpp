@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <set>
+#include <thread>
+#include <vector>
 
 #include "moncontrol/api/CommandHeaderApi.h"
 #include "moncontrol/transport/CommandId.h"
@@ -21,6 +23,20 @@ TEST(CommandId, CounterBitsShowThroughTheRandomBits) {
     EXPECT_EQ(id & 0xFF, 0x00);
     EXPECT_EQ(id & 0x100, 0x100);
   }
+}
+
+TEST(CommandId, ConcurrentAdvancesAreNotLost) {
+  const int start = GetCmdID(0) & 0xFF;
+  constexpr int kThreads = 4;
+  constexpr int kPerThread = 250;
+  std::vector<std::thread> threads;
+  for (int t = 0; t < kThreads; ++t) {
+    threads.emplace_back([] {
+      for (int i = 0; i < kPerThread; ++i) GetCmdID(1);
+    });
+  }
+  for (std::thread& thread : threads) thread.join();
+  EXPECT_EQ(GetCmdID(0) & 0xFF, (start + kThreads * kPerThread) & 0xFF);
 }
 
 TEST(CommandId, RandomShortSpansTheWholeRange) {
