@@ -12,7 +12,7 @@ namespace {
 
 TEST(CommandHeader, RequestStoresEveryFieldLittleEndianAtItsOffset) {
   tagMCCMD_HEADER header{0x00, 0x11223344, 0x00000005, 0xA1B2C3D4, MCCMD_TYPE_DDCCI,
-                         0x6E,  0x51,       0x01020304, 0xFFFFFFFE};
+                         0x6E, 0x51,       0x01020304, 0xFFFFFFFE};
   std::vector<std::uint8_t> wire(kMccmdHeaderSize, 0xCC);
   StoreMccmdHeader(header, wire.data());
   const std::vector<std::uint8_t> expected = {

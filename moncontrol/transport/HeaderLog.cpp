@@ -3,7 +3,7 @@
 #include "foundation/log/Log.h"
 
 // The two dumps differ only in their lead.
-#define MCCMD_HEADER_FIELDS                                                                    \
+#define MCCMD_HEADER_FIELDS                                                               \
   L"cmdID: 0x%x, cmdType: 0x%x, param1: 0x%x, param2: 0x%x, param3: 0x%x, param4: 0x%x, " \
   L"dataLength: %d, signature %d"
 

@@ -23,7 +23,8 @@ std::int32_t ReadData(mchid::hid_device* device, std::int32_t length, std::uint8
 std::int32_t WriteData(mchid::hid_device* device, std::int32_t length, const std::uint8_t* request);
 // As WriteData, of any length, with a log line per partial write; MC_ERR_NO_MEMORY when the
 // request cannot be staged.
-std::int32_t WriteIsp2Hid(mchid::hid_device* device, std::int32_t length, const std::uint8_t* request);
+std::int32_t WriteIsp2Hid(mchid::hid_device* device, std::int32_t length,
+                          const std::uint8_t* request);
 
 // One request/reply exchange with retries by the reply's status. buffer holds the signed
 // request on entry and the reply after success (its byte count through received). 0, or

@@ -11,13 +11,14 @@ constexpr int kTries = 5;
 
 }  // namespace
 
-std::int32_t SendCommandNoReply(mchid::hid_device* device, std::int32_t, const std::uint8_t* request,
-                                std::int32_t* written, std::int32_t timeoutMs) {
+std::int32_t SendCommandNoReply(mchid::hid_device* device, std::int32_t,
+                                const std::uint8_t* request, std::int32_t* written,
+                                std::int32_t timeoutMs) {
   if (device == nullptr || request == nullptr || timeoutMs < -1) return MC_ERR_INVALID_ARG;
-  const std::uint64_t requestLength = kMccmdHeaderSize + std::uint64_t{LoadMccmdHeader(request).dataLength};
+  const std::uint32_t dataLength = LoadMccmdHeader(request).dataLength;
+  const std::uint64_t requestLength = kMccmdHeaderSize + std::uint64_t{dataLength};
   if (requestLength > INT32_MAX) {
-    LogWarn(L"SendCommandNoReply request of %lu payload bytes is too long",
-            LoadMccmdHeader(request).dataLength);
+    LogWarn(L"SendCommandNoReply request of %lu payload bytes is too long", dataLength);
     return MC_ERR_INVALID_ARG;
   }
   const auto length = static_cast<std::int32_t>(requestLength);

@@ -19,7 +19,12 @@ TEST_F(NoReplyCommandTest, TriesFiveTimesAndLogsTheOutcome) {
   };
   const Case cases[] = {
       {"first try", 0, 0, 0, 65, {}},
-      {"two reports", 40, 0, 0, 129, {L"OpenIsp2Hid hid_write ret=65,offset=65,nDataLengthToWrite=73"}},
+      {"two reports",
+       40,
+       0,
+       0,
+       129,
+       {L"OpenIsp2Hid hid_write ret=65,offset=65,nDataLengthToWrite=73"}},
       {"second try", 0, 10, 0, 65, {L"SendCommandNoReply reSend = 3."}},
       {"fifth try", 0, 40, 0, 65, {L"SendCommandNoReply reSend = 0."}},
       {"no try", 0, 50, MC_ERR_NO_REPLY, -1, {L"SendCommandNoReply Error."}},

@@ -19,7 +19,8 @@ class ReadDataTest : public ScriptedHidFixture {
   void SendMessage(std::uint32_t dataLength, const Bytes& payload, int timeoutsBefore = 0) {
     tagMCCMD_RECEIVE_HEADER header{};
     header.cmdID = 0x1234;
-    testkit::ScriptedMessage message{timeoutsBefore, testkit::MessageBytes(header, payload, dataLength)};
+    testkit::ScriptedMessage message{timeoutsBefore,
+                                     testkit::MessageBytes(header, payload, dataLength)};
     m_device->Send(message);
   }
 };
@@ -79,7 +80,9 @@ TEST_F(ReadDataTest, LengthBeyondTheBufferIsRefusedWithoutTouchingWhatLiesBehind
     EXPECT_EQ(Bytes(backing.begin() + 64, backing.end()), Bytes(64, 0xEE));
     while (m_device->PendingReports() > 0) ReadData(m_handle, 128, backing.data(), 0);
   }
-  EXPECT_FALSE(LinesStartingWith(L"ReadData message of 200 payload bytes does not fit a buffer of 64 bytes").empty());
+  EXPECT_FALSE(
+      LinesStartingWith(L"ReadData message of 200 payload bytes does not fit a buffer of 64 bytes")
+          .empty());
 }
 
 TEST_F(ReadDataTest, RefusesBadArguments) {

@@ -30,8 +30,9 @@ void LogExchange(const wchar_t* sendPrefix, const wchar_t* recvPrefix, const std
   tagMCCMD_RECEIVE_HEADER header = LoadMccmdReceiveHeader(message);
   LogReceiveHeader(header);
   // The device's length is not followed past the buffer.
-  std::uint64_t shown = std::min<std::uint64_t>(kMccmdReceiveHeaderSize + std::uint64_t{header.dataLength},
-                                                static_cast<std::uint64_t>(bufLen));
+  std::uint64_t shown =
+      std::min<std::uint64_t>(kMccmdReceiveHeaderSize + std::uint64_t{header.dataLength},
+                              static_cast<std::uint64_t>(bufLen));
   LogHexData(recvPrefix, message, static_cast<std::size_t>(shown));
 }
 
@@ -59,7 +60,8 @@ bool SkipToReply(mchid::hid_device* device, std::int32_t bufLen, std::uint8_t* b
     if (message.cmdType != MCCMD_TYPE_MESSAGE) {
       LogWarn(L"reSend=%d,SendCommand cmdID != pReceiveCmdHeader->cmdID %lld , %lld", sends,
               static_cast<long long>(cmdID), static_cast<long long>(message.cmdID));
-      LogExchange(L"SendCommand send:", L"SendCommand recv", request, requestLength, buffer, bufLen);
+      LogExchange(L"SendCommand send:", L"SendCommand recv", request, requestLength, buffer,
+                  bufLen);
     }
     std::int32_t r = ReadData(device, bufLen, buffer, kExchangeReadTimeoutMs);
     if (r <= 0) {
@@ -121,11 +123,14 @@ std::int32_t SendCommand(mchid::hid_device* device, std::int32_t bufLen, std::ui
   const tagMCCMD_HEADER request = LoadMccmdHeader(buffer);
   const std::uint64_t requestLength = kMccmdHeaderSize + std::uint64_t{request.dataLength};
   if (requestLength > static_cast<std::uint64_t>(bufLen) || requestLength > kWriteDataLimit) {
-    LogWarn(L"SendCommand request of %lu payload bytes does not fit its buffer of %ld bytes",
-            request.dataLength, bufLen);
+    LogWarn(
+        L"SendCommand refuses a request of %lu payload bytes (buffer %ld bytes, requests "
+        L"at most %ld bytes)",
+        request.dataLength, bufLen, kWriteDataLimit);
     return MC_ERR_INVALID_ARG;
   }
   const auto length = static_cast<std::int32_t>(requestLength);
+  const auto requestBytes = static_cast<std::size_t>(length);
   const auto size = static_cast<std::size_t>(bufLen);
   std::unique_ptr<std::uint8_t[]> copy(new (std::nothrow) std::uint8_t[size]);
   if (!copy) return MC_ERR_NO_MEMORY;
@@ -143,7 +148,7 @@ std::int32_t SendCommand(mchid::hid_device* device, std::int32_t bufLen, std::ui
       LogWarn(L"ReadData retry OVER %d.", MC_ERR_NO_REPLY);
       return MC_ERR_NO_REPLY;
     }
-    bool haveMessage = SkipToReply(device, bufLen, buffer, copy.get(), static_cast<std::size_t>(length), sends, count);
+    bool haveMessage = SkipToReply(device, bufLen, buffer, copy.get(), requestBytes, sends, count);
     const tagMCCMD_RECEIVE_HEADER reply = LoadMccmdReceiveHeader(buffer);
     bool stop = false;
     if (!haveMessage || !IsReplyTo(reply, request.cmdID)) {
@@ -155,8 +160,9 @@ std::int32_t SendCommand(mchid::hid_device* device, std::int32_t bufLen, std::ui
       return 0;
     } else {
       const auto status = static_cast<std::int32_t>(reply.param1);
-      LogWarn(L"param1 error param1 != HID_ACK_SUCCESS param1 = %lld", static_cast<long long>(status));
-      LogExchange(L"param1 error send:", L"param1 error recv", copy.get(), static_cast<std::size_t>(length), buffer,
+      LogWarn(L"param1 error param1 != HID_ACK_SUCCESS param1 = %lld",
+              static_cast<long long>(status));
+      LogExchange(L"param1 error send:", L"param1 error recv", copy.get(), requestBytes, buffer,
                   bufLen);
       result = status;
       stop = PauseAfterRefusal(status, request);

@@ -61,7 +61,8 @@ struct ExchangeCase {
   std::int32_t bufLen = 128;
 };
 
-class SendCommandExchange : public ScriptedHidFixture, public ::testing::WithParamInterface<ExchangeCase> {};
+class SendCommandExchange : public ScriptedHidFixture,
+                            public ::testing::WithParamInterface<ExchangeCase> {};
 
 TEST_P(SendCommandExchange, ResultSendsAndPauses) {
   const ExchangeCase& c = GetParam();
@@ -117,16 +118,18 @@ const ExchangeCase kExchanges[] = {
     {"StatusMinus1", Times(5, ReplyStatus(0xFFFFFFFF)), -2001, 5, Repeat({100}, 5)},
     {"Status1999", Times(5, ReplyStatus(1999)), -1, 5, Repeat({100}, 5)},
     {"Status2000NotSuccess", Times(5, ReplyStatus(2000)), MC_ERR_BAD_REPLY, 5, Repeat({100}, 5)},
-    {"StatusHugeNotPositive", Times(5, ReplyStatus(0x7FFFFFFF)), MC_ERR_BAD_REPLY, 5, Repeat({100}, 5)},
-    {"StatusMostNegative", Times(5, ReplyStatus(0x80000000)), MC_ERR_BAD_REPLY, 5, Repeat({100}, 5)},
+    {"StatusHugeNotPositive", Times(5, ReplyStatus(0x7FFFFFFF)), MC_ERR_BAD_REPLY, 5,
+     Repeat({100}, 5)},
+    {"StatusMostNegative", Times(5, ReplyStatus(0x80000000)), MC_ERR_BAD_REPLY, 5,
+     Repeat({100}, 5)},
     {"LastRefusalDecides", Then({ReplyStatus(6)}, Times(4, ReplyStatus(2))), -1998, 5,
      {1000, 100, 100, 100, 100}},
     {"RefusalsInSmallBuffer", Times(5, ReplyStatus(1, Payload(20))), -1999, 5, Repeat({100}, 5), 0,
      kDdcciAddress, kHostAddress, 0, 37},
 
     {"OtherCommandEveryTime", Times(5, ReplyForOtherCommand()), -1999, 5, Repeat({100}, 5)},
-    {"RefusedThenOtherCommand", Then({ReplyStatus(3)}, Times(4, ReplyForOtherCommand())), -1999, 5,
-     {1000, 100, 100, 100, 100, 100}},
+    {"RefusedThenOtherCommand", Then({ReplyStatus(3)}, Times(4, ReplyForOtherCommand())), -1999,
+     5, {1000, 100, 100, 100, 100, 100}},
     {"NoReply", {NoReply()}, MC_ERR_NO_REPLY, 1, {}},
     {"ReplyAfterFiveReads", {Late(5 * 6, ReplyStatus(0))}, MC_ERR_NO_REPLY, 1, {}},
     {"RefusedThenSilent", {ReplyStatus(1), NoReply()}, MC_ERR_NO_REPLY, 2, {100}},
@@ -153,8 +156,9 @@ class SendCommandTest : public ScriptedHidFixture {
     std::vector<std::wstring> lines;
     for (const std::wstring& line : Lines()) {
       bool dump = false;
-      for (const wchar_t* prefix : {L"SEND  :", L"RECIVE:", L"param1 error send:", L"param1 error recv",
-                                    L"SendCommand send:", L"SendCommand recv"}) {
+      for (const wchar_t* prefix :
+           {L"SEND  :", L"RECIVE:", L"param1 error send:", L"param1 error recv",
+            L"SendCommand send:", L"SendCommand recv"}) {
         dump = dump || line.rfind(prefix, 0) == 0;
       }
       if (!dump) lines.push_back(line);
@@ -204,15 +208,17 @@ TEST_F(SendCommandTest, RetriesAreLoggedWithTheRefusalAndItsDumps) {
                 static_cast<int>(sent.signature));
   EXPECT_EQ(LinesStartingWith(L"SEND  :"), std::vector<std::wstring>({expectedSend}));
   EXPECT_EQ(LinesStartingWith(L"RECIVE:"),
-            std::vector<std::wstring>({L"RECIVE:cmdID: 0x12345601, cmdType: 0x0, param1: 0x2, param2: 0x51, "
-                                       L"param3: 0x0, param4: 0x0, dataLength: 0, signature 0"}));
+            std::vector<std::wstring>(
+                {L"RECIVE:cmdID: 0x12345601, cmdType: 0x0, param1: 0x2, param2: 0x51, "
+                 L"param3: 0x0, param4: 0x0, dataLength: 0, signature 0"}));
 }
 
 TEST_F(SendCommandTest, OtherCommandsReplyIsLoggedBeforeItIsReadPast) {
   m_device->Answer(Together(ReplyForOtherCommand(), ReplyStatus(0)));
   ASSERT_EQ(Exchange(), 0);
   wchar_t expected[160];
-  std::swprintf(expected, 160, L"reSend=5,SendCommand cmdID != pReceiveCmdHeader->cmdID %lld , %lld",
+  std::swprintf(expected, 160,
+                L"reSend=5,SendCommand cmdID != pReceiveCmdHeader->cmdID %lld , %lld",
                 static_cast<long long>(kCmdId), static_cast<long long>(kCmdId ^ 0x00FF0000u));
   EXPECT_EQ(PolicyLines(), std::vector<std::wstring>({expected}));
   EXPECT_EQ(LinesStartingWith(L"SendCommand send:"),
@@ -224,10 +230,14 @@ TEST_F(SendCommandTest, SilenceAndFailedSkippingReadsAreLogged) {
   m_device->Answer(NoReply());
   EXPECT_EQ(Exchange(), MC_ERR_NO_REPLY);
   EXPECT_EQ(PolicyLines(), std::vector<std::wstring>({
-                               L"ReadData start retry = 4.", L"ReadData  end  retry = 4.",
-                               L"ReadData start retry = 3.", L"ReadData  end  retry = 3.",
-                               L"ReadData start retry = 2.", L"ReadData  end  retry = 2.",
-                               L"ReadData start retry = 1.", L"ReadData  end  retry = 1.",
+                               L"ReadData start retry = 4.",
+                               L"ReadData  end  retry = 4.",
+                               L"ReadData start retry = 3.",
+                               L"ReadData  end  retry = 3.",
+                               L"ReadData start retry = 2.",
+                               L"ReadData  end  retry = 2.",
+                               L"ReadData start retry = 1.",
+                               L"ReadData  end  retry = 1.",
                                L"ReadData retry OVER -1005.",
                            }));
 
@@ -235,7 +245,8 @@ TEST_F(SendCommandTest, SilenceAndFailedSkippingReadsAreLogged) {
   m_device->Answer(ReplyStatus(0));
   EXPECT_EQ(Exchange(), 0);
   EXPECT_EQ(LinesStartingWith(L"SendCommand cmdID != pReceiveCmdHeader->cmdID ReadData ret"),
-            std::vector<std::wstring>({L"SendCommand cmdID != pReceiveCmdHeader->cmdID ReadData ret = -1007"}));
+            std::vector<std::wstring>(
+                {L"SendCommand cmdID != pReceiveCmdHeader->cmdID ReadData ret = -1007"}));
 }
 
 TEST_F(SendCommandTest, NoLogSinkIsNeededAndNothingIsLoggedOnAFirstAcceptance) {
@@ -265,7 +276,8 @@ TEST_F(SendCommandTest, RefusesBadArgumentsBeforeSending) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    EXPECT_EQ(SendCommand(c.device, c.bufLen, c.buffer, &received, c.timeoutMs), MC_ERR_INVALID_ARG);
+    EXPECT_EQ(SendCommand(c.device, c.bufLen, c.buffer, &received, c.timeoutMs),
+              MC_ERR_INVALID_ARG);
   }
   EXPECT_TRUE(m_device->Writes().empty());
 }

@@ -49,8 +49,8 @@ TEST(Signature, StoresHighLowHighZero) {
 TEST(Signature, CoversExactlyDataLengthToEndOfPayload) {
   std::vector<std::uint8_t> base = Request(MCCMD_TYPE_DDCCI, {});
   ASSERT_EQ(SignCmdHeader(base.data()), 0);
-  EXPECT_EQ(StoredSignature(base) & 0xFFFF,
-            ((Crc16Modbus(base.data() + 5, 28) & 0xFF) << 8) | (Crc16Modbus(base.data() + 5, 28) >> 8));
+  EXPECT_EQ(StoredSignature(base) & 0xFFFF, ((Crc16Modbus(base.data() + 5, 28) & 0xFF) << 8) |
+                                                (Crc16Modbus(base.data() + 5, 28) >> 8));
 
   // Neither the report ID nor the old signature is covered.
   std::vector<std::uint8_t> other = base;
@@ -95,8 +95,8 @@ TEST(Signature, GetSignatureMatchesHandBuiltFunctionRequest) {
     std::copy(c.payload.begin(), c.payload.end(), request.begin() + kMccmdHeaderSize);
     ASSERT_EQ(SignCmdHeader(request.data()), 0);
 
-    std::uint32_t signature =
-        GetSignature(0xCAFE0102, 7, 8, 9, 10, header.dataLength, c.passData ? c.payload.data() : nullptr);
+    std::uint32_t signature = GetSignature(0xCAFE0102, 7, 8, 9, 10, header.dataLength,
+                                           c.passData ? c.payload.data() : nullptr);
     EXPECT_EQ(signature, StoredSignature(request)) << c.payload.size() << " bytes";
     EXPECT_LE(signature, 0xFFFFFFu);
   }

@@ -14,8 +14,8 @@ constexpr int kWriteAttempts = 10;
 // Writes the request from a staging buffer of at least `length` bytes: the first report is
 // the request's own start (its byte 0 is the report ID), each later one a report ID of its
 // own followed by the next request bytes.
-std::int32_t WriteStaged(mchid::hid_device* device, std::int32_t length, const std::uint8_t* request,
-                         std::uint8_t* staging, bool logPartial) {
+std::int32_t WriteStaged(mchid::hid_device* device, std::int32_t length,
+                         const std::uint8_t* request, std::uint8_t* staging, bool logPartial) {
   const auto total = static_cast<std::size_t>(length);
   std::memcpy(staging, request, total);
   std::size_t chunkLength = total;
@@ -51,7 +51,8 @@ std::int32_t WriteStaged(mchid::hid_device* device, std::int32_t length, const s
 
 }  // namespace
 
-std::int32_t WriteData(mchid::hid_device* device, std::int32_t length, const std::uint8_t* request) {
+std::int32_t WriteData(mchid::hid_device* device, std::int32_t length,
+                       const std::uint8_t* request) {
   if (device == nullptr || request == nullptr || length < 0) return MC_ERR_INVALID_ARG;
   if (length > kWriteDataLimit) {
     LogWarn(L"WriteData request of %ld bytes exceeds %ld bytes", length, kWriteDataLimit);
@@ -61,7 +62,8 @@ std::int32_t WriteData(mchid::hid_device* device, std::int32_t length, const std
   return WriteStaged(device, length, request, staging.data(), false);
 }
 
-std::int32_t WriteIsp2Hid(mchid::hid_device* device, std::int32_t length, const std::uint8_t* request) {
+std::int32_t WriteIsp2Hid(mchid::hid_device* device, std::int32_t length,
+                          const std::uint8_t* request) {
   if (device == nullptr || request == nullptr || length < 0) return MC_ERR_INVALID_ARG;
   std::unique_ptr<std::uint8_t[]> staging(new (std::nothrow) std::uint8_t[length > 0 ? length : 1]);
   if (!staging) return MC_ERR_NO_MEMORY;

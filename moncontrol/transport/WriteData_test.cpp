@@ -81,9 +81,10 @@ TEST_F(WriteDataTest, Isp2HidLogsEveryPartialWrite) {
   Bytes request = Counting(200);
   EXPECT_EQ(WriteIsp2Hid(m_handle, 200, request.data()), 257);
   EXPECT_EQ(LinesStartingWith(L"OpenIsp2Hid hid_write"),
-            std::vector<std::wstring>({L"OpenIsp2Hid hid_write ret=65,offset=65,nDataLengthToWrite=200",
-                                       L"OpenIsp2Hid hid_write ret=65,offset=129,nDataLengthToWrite=200",
-                                       L"OpenIsp2Hid hid_write ret=65,offset=193,nDataLengthToWrite=200"}));
+            std::vector<std::wstring>(
+                {L"OpenIsp2Hid hid_write ret=65,offset=65,nDataLengthToWrite=200",
+                 L"OpenIsp2Hid hid_write ret=65,offset=129,nDataLengthToWrite=200",
+                 L"OpenIsp2Hid hid_write ret=65,offset=193,nDataLengthToWrite=200"}));
   EXPECT_EQ(m_device->Writes(), ExpectedReports(request));
 }
 

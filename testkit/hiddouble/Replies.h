@@ -28,6 +28,7 @@ Responder Late(int timeouts, Responder then);
 Responder NoReply();
 
 // An unsolicited message with these fields.
-ScriptedMessage UnsolicitedMessage(std::uint32_t funcCode, std::uint32_t subCode, Bytes payload = {});
+ScriptedMessage UnsolicitedMessage(std::uint32_t funcCode, std::uint32_t subCode,
+                                   Bytes payload = {});
 
 }  // namespace testkit

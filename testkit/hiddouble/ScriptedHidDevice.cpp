@@ -8,7 +8,8 @@ namespace {
 
 class ScriptedConnection final : public mchid::HidConnection {
  public:
-  explicit ScriptedConnection(std::shared_ptr<ScriptedHidDevice> device) : m_device(std::move(device)) {}
+  explicit ScriptedConnection(std::shared_ptr<ScriptedHidDevice> device)
+      : m_device(std::move(device)) {}
 
   int WriteReport(const unsigned char* data, std::size_t length) override {
     return m_device->WriteReport(data, length);
@@ -148,8 +149,8 @@ void ScriptedHidDevice::QueueLocked(const ScriptedMessage& message) {
   std::size_t offset = 0;
   bool first = true;
   do {
-    std::size_t chunk = first ? std::min(kMccmdReceiveHeaderSize + kMccmdReportPayload, reportSize)
-                              : reportSize;
+    std::size_t chunk =
+        first ? std::min(kMccmdReceiveHeaderSize + kMccmdReportPayload, reportSize) : reportSize;
     chunk = std::min(chunk, message.bytes.size() - offset);
     PendingReport report;
     report.timeoutsBefore = first ? message.timeoutsBefore : 0;
@@ -174,7 +175,8 @@ std::vector<mchid::HidCollection> ScriptedHidBackend::Enumerate(std::uint16_t ve
   std::vector<mchid::HidCollection> found;
   for (const auto& device : m_devices) {
     const mchid::HidCollection& c = device->Collection();
-    if ((vendorId == 0 || c.vendor_id == vendorId) && (productId == 0 || c.product_id == productId)) {
+    if ((vendorId == 0 || c.vendor_id == vendorId) &&
+        (productId == 0 || c.product_id == productId)) {
       found.push_back(c);
     }
   }

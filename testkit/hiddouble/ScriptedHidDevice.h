@@ -45,8 +45,8 @@ class ScriptedHidDevice {
   // A message that arrives without a request.
   void Send(ScriptedMessage message);
 
-  std::vector<Bytes> Requests() const;   // complete requests, as reassembled
-  std::vector<Bytes> Writes() const;     // every report that was accepted, report ID first
+  std::vector<Bytes> Requests() const;  // complete requests, as reassembled
+  std::vector<Bytes> Writes() const;    // every report that was accepted, report ID first
   int FailedWrites() const;
   std::vector<int> ReadTimeouts() const;  // the time-out of every read, in order
   std::size_t PendingReports() const;
@@ -72,8 +72,8 @@ class ScriptedHidDevice {
   int m_failWrites = 0;
   int m_failedWrites = 0;
   std::deque<PendingReport> m_reports;
-  Bytes m_partial;                         // the request being written
-  std::size_t m_partialMissing = 0;        // bytes of it still to come
+  Bytes m_partial;                   // the request being written
+  std::size_t m_partialMissing = 0;  // bytes of it still to come
   std::vector<Bytes> m_requests;
   std::vector<Bytes> m_writes;
   std::vector<int> m_readTimeouts;
@@ -84,7 +84,8 @@ class ScriptedHidBackend final : public mchid::HidBackend {
  public:
   std::shared_ptr<ScriptedHidDevice> AddDevice(mchid::HidCollection collection);
 
-  std::vector<mchid::HidCollection> Enumerate(std::uint16_t vendorId, std::uint16_t productId) override;
+  std::vector<mchid::HidCollection> Enumerate(std::uint16_t vendorId,
+                                              std::uint16_t productId) override;
   std::unique_ptr<mchid::HidConnection> OpenPath(const std::string& path) override;
 
  private:

@@ -24,7 +24,8 @@ void RecordLine(const wchar_t* line) {
 void ScriptedHidFixture::SetUp() {
   // The library's log file goes to a C: drive of the test's own.
   static const std::string drive = [] {
-    auto root = std::filesystem::temp_directory_path() / ("transport-test-" + std::to_string(getpid()));
+    auto root =
+        std::filesystem::temp_directory_path() / ("transport-test-" + std::to_string(getpid()));
     std::filesystem::create_directories(root);
     return root.string();
   }();
