@@ -20,6 +20,8 @@
 #include "platform/win32/api/Process.h"
 #include "platform/win32/api/System.h"
 #include "platform/win32/api/Files.h"
+#include "platform/win32/api/Security.h"
+#include "platform/win32/api/Mutex.h"
 #include "platform/win32/api/Service.h"
 #include "platform/win32/api/Profile.h"
 #include "platform/win32/api/EventTrace.h"
