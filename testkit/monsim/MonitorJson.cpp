@@ -300,12 +300,12 @@ DeviceMessage ParseMessage(const json& value, const std::string& where) {
 }
 
 json RequestToJson(const RecordedRequest& r) {
-  return {{"monitor", r.monitorId},   {"path", r.path},
-          {"cmdID", r.header.cmdID},  {"cmdType", r.header.cmdType},
-          {"param1", r.header.param1}, {"param2", r.header.param2},
-          {"param3", r.header.param3}, {"param4", r.header.param4},
-          {"dataLength", r.header.dataLength}, {"payload", Hex(r.payload)},
-          {"signatureValid", r.signatureValid}};
+  // Header fields are copied out (unary +): the packed struct's members cannot be bound.
+  const tagMCCMD_HEADER& h = r.header;
+  return {{"monitor", r.monitorId}, {"path", r.path},          {"cmdID", +h.cmdID},
+          {"cmdType", +h.cmdType},  {"param1", +h.param1},      {"param2", +h.param2},
+          {"param3", +h.param3},    {"param4", +h.param4},      {"dataLength", +h.dataLength},
+          {"payload", Hex(r.payload)}, {"signatureValid", r.signatureValid}};
 }
 
 json VcpToJson(const VcpValue& v) { return {{"current", v.current}, {"maximum", v.maximum}, {"type", v.type}}; }

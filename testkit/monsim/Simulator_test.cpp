@@ -211,15 +211,7 @@ TEST_F(SimulatorTest, ControlsAddressMonitorsAndTheirChainedOnes) {
 
 TEST_F(SimulatorTest, AReadWithoutLimitWakesWhenTheMonitorIsUnplugged) {
   auto connection = OpenControl();
-  int result = 0;
-  std::thread reader([&] {
-    Bytes buffer(64);
-    result = connection->ReadReport(buffer.data(), buffer.size(), -1);
-  });
-  std::this_thread::sleep_for(std::chrono::milliseconds(20));  // most likely parked by now
-  sim.Unplug("S1");
-  reader.join();
-  EXPECT_EQ(result, -1);
+  EXPECT_EQ(ResultOfBlockedRead(*connection, [&] { sim.Unplug("S1"); }), -1);
 }
 
 TEST(SimulatorWaits, RealTimeReadsWaitOutTheirTimeOut) {

@@ -1,11 +1,8 @@
 #include "moncontrol/hid/linux/SimulatorClient.h"
 
-#include <sys/socket.h>
-#include <sys/un.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <cstring>
 #include <mutex>
 
 #include "moncontrol/hid/linux/SimulatorProtocol.h"
@@ -16,20 +13,6 @@ namespace {
 using simproto::FrameReader;
 using simproto::FrameWriter;
 using simproto::Op;
-
-int ConnectTo(const std::string& socketPath) {
-  sockaddr_un address{};
-  address.sun_family = AF_UNIX;
-  if (socketPath.empty() || socketPath.size() >= sizeof address.sun_path) return -1;
-  std::memcpy(address.sun_path, socketPath.c_str(), socketPath.size() + 1);
-  int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (fd < 0) return -1;
-  if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
-    ::close(fd);
-    return -1;
-  }
-  return fd;
-}
 
 // One request and its response; false when the server is gone.
 bool Exchange(int fd, const FrameWriter& request, std::vector<unsigned char>& response) {
@@ -141,7 +124,7 @@ class SimulatorClientBackend final : public HidBackend {
   explicit SimulatorClientBackend(std::string socketPath) : m_socketPath(std::move(socketPath)) {}
 
   std::vector<HidCollection> Enumerate(std::uint16_t vendorId, std::uint16_t productId) override {
-    int fd = ConnectTo(m_socketPath);
+    int fd = simproto::ConnectUnixSocket(m_socketPath);
     if (fd < 0) return {};
     FrameWriter request;
     request.U8(static_cast<std::uint8_t>(Op::Enumerate)).U16(vendorId).U16(productId);
@@ -158,7 +141,7 @@ class SimulatorClientBackend final : public HidBackend {
   }
 
   std::unique_ptr<HidConnection> OpenPath(const std::string& path) override {
-    int fd = ConnectTo(m_socketPath);
+    int fd = simproto::ConnectUnixSocket(m_socketPath);
     if (fd < 0) return nullptr;
     FrameWriter request;
     request.U8(static_cast<std::uint8_t>(Op::Open)).Text(path);

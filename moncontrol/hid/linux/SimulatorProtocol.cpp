@@ -1,6 +1,8 @@
 #include "moncontrol/hid/linux/SimulatorProtocol.h"
 
 #include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
@@ -147,6 +149,20 @@ HidCollection FrameReader::Collection() {
   c.input_report_length = U16();
   c.output_report_length = U16();
   return c;
+}
+
+int ConnectUnixSocket(const std::string& path) {
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  if (path.empty() || path.size() >= sizeof address.sun_path) return -1;
+  std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+  int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (fd < 0) return -1;
+  if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+    ::close(fd);
+    return -1;
+  }
+  return fd;
 }
 
 bool SendFrame(int socket, const std::vector<unsigned char>& frame) {

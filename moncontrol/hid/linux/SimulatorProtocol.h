@@ -85,6 +85,9 @@ class FrameReader {
   bool m_ok = true;
 };
 
+// A connected Unix-domain stream socket, or -1.
+int ConnectUnixSocket(const std::string& path);
+
 // Whole-frame socket I/O; false when the peer is gone or sent a frame over the bound.
 bool SendFrame(int socket, const std::vector<unsigned char>& frame);
 bool ReceiveFrame(int socket, std::vector<unsigned char>& frame);

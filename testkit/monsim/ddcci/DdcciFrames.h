@@ -1,5 +1,7 @@
 // DDC/CI framing as the monitor sees it: requests arrive without their destination byte
 // (0x6E travels in the command header), replies start with the monitor's source 0x6E.
+// Kept apart from the library's own frame code on purpose: a device that shared the
+// host's definitions could not catch a mistake in them.
 #pragma once
 
 #include <cstddef>

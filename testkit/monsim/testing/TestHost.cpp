@@ -1,6 +1,8 @@
 #include "testkit/monsim/testing/TestHost.h"
 
 #include <algorithm>
+#include <chrono>
+#include <thread>
 
 #include "moncontrol/transport/Signature.h"
 #include "testkit/monsim/ddcci/DdcciFrames.h"
@@ -65,6 +67,19 @@ std::optional<std::vector<std::uint8_t>> ReadMessage(mchid::HidConnection& conne
   }
   message.resize(total);
   return message;
+}
+
+int ResultOfBlockedRead(mchid::HidConnection& connection, const std::function<void()>& interrupt) {
+  int result = 0;
+  std::thread reader([&] {
+    std::vector<std::uint8_t> buffer(64);
+    result = connection.ReadReport(buffer.data(), buffer.size(), -1);
+  });
+  // Most likely parked in the read by then; if not, the read fails at once all the same.
+  std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  interrupt();
+  reader.join();
+  return result;
 }
 
 std::vector<std::uint8_t> PayloadOf(const std::vector<std::uint8_t>& message) {

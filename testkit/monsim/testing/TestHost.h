@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -26,6 +27,8 @@ int WriteRequest(mchid::HidConnection& connection, const std::vector<std::uint8_
 // fails or the header claims more than `limit` payload bytes.
 std::optional<std::vector<std::uint8_t>> ReadMessage(mchid::HidConnection& connection, int milliseconds = 200,
                                                      std::uint32_t limit = 4096);
+// The result of a read without limit that `interrupt` (run on this thread) ends.
+int ResultOfBlockedRead(mchid::HidConnection& connection, const std::function<void()>& interrupt);
 // The DDC/CI frame of a reply: its payload.
 std::vector<std::uint8_t> PayloadOf(const std::vector<std::uint8_t>& message);
 
