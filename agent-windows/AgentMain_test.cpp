@@ -72,6 +72,7 @@ TEST_F(AgentProgramTest, InstallRunsTheServiceAndRemoveTakesItOff) {
   CloseServiceHandle(service);
   CloseServiceHandle(manager);
 
+  machine_.State(kService);  // notes the service's process, for the end below
   testkit::ProgramResult remove = Run("-Remove");
   EXPECT_EQ(remove.exitCode, 0);
   EXPECT_TRUE(Has(remove.output, "Stopping HalvanePexonService.")) << remove.output;
@@ -89,7 +90,9 @@ TEST_F(AgentProgramTest, InstallRunsTheServiceAndRemoveTakesItOff) {
     EXPECT_EQ(history[i].dwControlsAccepted, static_cast<DWORD>(SERVICE_ACCEPT_STOP | SERVICE_ACCEPT_SHUTDOWN));
     EXPECT_EQ(history[i].dwServiceType, static_cast<DWORD>(SERVICE_WIN32_OWN_PROCESS));
   }
+  EXPECT_TRUE(machine_.WaitForExit(kService));
   std::string serviceOutput = machine_.Output(kService);
+  EXPECT_FALSE(Has(serviceOutput, "Sanitizer")) << serviceOutput;
   EXPECT_TRUE(Has(serviceOutput, "VestrelBackGroundService Run---------")) << serviceOutput;
   EXPECT_TRUE(Has(serviceOutput, "HalvanePexonClientServiceAA OnStart!!!!!")) << serviceOutput;
   EXPECT_TRUE(Has(serviceOutput, "LumbraBackGroundService OnStop")) << serviceOutput;

@@ -45,7 +45,21 @@ bool ServiceMachine::Start(const std::wstring& name) {
 
 DWORD ServiceMachine::State(const std::wstring& name) const {
   win32::ServiceRecord record;
-  return Load(name, &record) ? record.status.dwCurrentState : SERVICE_STOPPED;
+  if (!Load(name, &record)) return SERVICE_STOPPED;
+  if (record.lastPid != 0) m_lastPids[name] = record.lastPid;
+  return record.status.dwCurrentState;
+}
+
+bool ServiceMachine::WaitForExit(const std::wstring& name, std::chrono::milliseconds limit) const {
+  State(name);
+  auto found = m_lastPids.find(name);
+  if (found == m_lastPids.end()) return false;
+  auto deadline = std::chrono::steady_clock::now() + limit;
+  while (win32::ProcessStartTime(found->second) != 0) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  return true;
 }
 
 bool ServiceMachine::Installed(const std::wstring& name) const {

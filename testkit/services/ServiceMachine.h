@@ -3,6 +3,7 @@
 #pragma once
 
 #include <chrono>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -29,6 +30,9 @@ class ServiceMachine {
   // Polls until the state is reached or the time is up.
   bool WaitForState(const std::wstring& name, DWORD state,
                     std::chrono::milliseconds limit = std::chrono::seconds(20)) const;
+  // Waits until the process that last ran the service (as State saw it) has ended.
+  bool WaitForExit(const std::wstring& name,
+                   std::chrono::milliseconds limit = std::chrono::seconds(20)) const;
   // Every status report of the service as the manager recorded it.
   std::vector<SERVICE_STATUS> History(const std::wstring& name) const;
   // What the service process wrote to its standard output and error.
@@ -38,6 +42,7 @@ class ServiceMachine {
   void KillServiceProcesses();
 
   TempCDrive m_drive;
+  mutable std::map<std::wstring, DWORD> m_lastPids;
 };
 
 // The Windows form of a native path, for binary paths and command lines.

@@ -23,6 +23,8 @@ struct ServiceRecord {
   // The process running the service (0: none) and its start time, against reused ids.
   DWORD pid = 0;
   unsigned long long pidStartTime = 0;
+  // The process of the latest start, kept after it has ended.
+  DWORD lastPid = 0;
   // The dispatcher's control socket; empty while it does not listen.
   std::string controlAddress;
   // The process of the latest start has started its dispatcher.

@@ -70,6 +70,7 @@ std::string Serialise(const ServiceRecord& r) {
       << "status=" << StatusLine(r.status) << '\n'
       << "pid=" << r.pid << '\n'
       << "pidstart=" << r.pidStartTime << '\n'
+      << "lastpid=" << r.lastPid << '\n'
       << "control=" << r.controlAddress << '\n'
       << "dispatched=" << (r.dispatcherStarted ? 1 : 0) << '\n';
   for (const std::wstring& argument : r.arguments) out << "arg=" << WideToUtf8(argument) << '\n';
@@ -106,6 +107,8 @@ bool Parse(const std::string& text, ServiceRecord* r) {
       r->pid = ToDword(value);
     } else if (key == "pidstart") {
       r->pidStartTime = std::strtoull(value.c_str(), nullptr, 10);
+    } else if (key == "lastpid") {
+      r->lastPid = ToDword(value);
     } else if (key == "control") {
       r->controlAddress = value;
     } else if (key == "dispatched") {

@@ -131,6 +131,7 @@ DWORD LaunchService(const std::wstring& name, DWORD argumentCount, LPCWSTR* argu
   if (!child) return error;
 
   record.pid = child->Pid();
+  record.lastPid = record.pid;
   record.pidStartTime = win32::ProcessStartTime(record.pid);
   record.dispatcherStarted = false;
   record.controlAddress.clear();
