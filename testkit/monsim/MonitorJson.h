@@ -1,6 +1,22 @@
 // The JSON forms of the simulator's monitors, faults, messages and recorded requests, as the
 // monsim program reads them from its monitor file and its control socket. Bad input throws
-// JsonFormError with a message that names the offending place.
+// JsonFormError with a message that names the offending place; unknown keys are refused.
+//
+// Monitor (every key optional; defaults in MonitorDescription.h):
+//   {"id": "left", "serial": "S1", "manufacturer": null, "product": "Halvane 27",
+//    "vendorId": 14961, "productId": 61455, "release": 256,
+//    "collections": [{"usagePage": 128, "usage": 1, "interface": 0,
+//                     "inputReportLength": 65, "outputReportLength": 65}, ...],
+//    "vcp": {"10": {"current": 50, "maximum": 100, "type": 0}, ...},
+//    "capabilities": "(prot(monitor)vcp(10))", "capabilityFragment": 32,
+//    "chain": [{"port": "1", "vcp": {...}, "capabilities": "..."}],
+//    "plugged": true}
+// A missing or null string is one the device does not report. VCP codes and ports are hex
+// texts. Without "collections" the monitor has one control collection, interface 0.
+// Fault: {"kind": "status" | "late" | "missing" | "duplicate" | "mismatch" |
+//   "messages-before" | "bad-checksum" | "hostile-data-length" | "hostile-ddc-length" |
+//   "write-failure" | "vanish", "value": n, "count": n, "message": {...}} (Faults.h).
+// Message: {"funcCode": 38, "subCode": 16, "param3": 30, "param4": 0, "data": "01 02"}.
 #pragma once
 
 #include <stdexcept>
