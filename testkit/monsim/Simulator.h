@@ -1,6 +1,6 @@
 // The simulated monitors on the bus, as a HID backend. A test installs it in-process with
 // mchid::SetHidBackend; the monsim program serves it to other processes. Every request the
-// monitors receive is recorded.
+// monitors receive is recorded. A monitor's collections have the paths "monsim/<id>/<index>".
 #pragma once
 
 #include <cstdint>
