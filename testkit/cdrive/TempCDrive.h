@@ -1,5 +1,5 @@
-// A fresh folder standing for drive C: while alive (TARVIK_C_DRIVE points at it), removed
-// afterwards with everything in it.
+// A fresh folder standing for drive C: while alive (TARVIK_C_DRIVE points at it), holding
+// C:\ProgramData; removed afterwards with everything in it.
 #pragma once
 
 #include <cstdlib>
@@ -17,6 +17,9 @@ class TempCDrive {
   TempCDrive() {
     std::string pattern = (std::filesystem::temp_directory_path() / "tarvik-c-XXXXXX").string();
     if (mkdtemp(pattern.data()) != nullptr) m_root = pattern;
+    // The folder every Windows machine has.
+    std::error_code ignored;
+    std::filesystem::create_directories(Path("ProgramData"), ignored);
     const char* previous = std::getenv("TARVIK_C_DRIVE");
     if (previous != nullptr) m_previous = previous;
     m_hadPrevious = previous != nullptr;

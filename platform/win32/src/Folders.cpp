@@ -68,8 +68,6 @@ bool MakeNativeFolders(const std::string& nativePath) {
 HRESULT SHGetFolderPathW(HWND, int folder, HANDLE, DWORD, LPWSTR path) {
   if (path == nullptr) return E_FAIL;
   if (folder != CSIDL_COMMON_APPDATA) return E_FAIL;
-  // Every Windows machine has it, so a fresh drive C: gets it on first use.
-  win32::MakeNativeFolders(win32::WindowsToNativePath(std::string("C:\\ProgramData")));
   std::wcsncpy(path, L"C:\\ProgramData", MAX_PATH);
   return S_OK;
 }

@@ -126,7 +126,8 @@ DWORD LaunchService(const std::wstring& name, DWORD argumentCount, LPCWSTR* argu
   request.commandLine = record.binaryPath;
   request.sessionId = kServicesSession;
   request.environment = {{win32::kServiceProcessVariable, win32::WideToUtf8(record.name)},
-                         {win32::kNotAdministratorVariable, "0"}};
+                         {win32::kNotAdministratorVariable, "0"},
+                         {"TARVIK_SESSION_ID", std::to_string(kServicesSession)}};
   std::shared_ptr<win32::ChildProcess> child = win32::SpawnProcess(request, &error);
   if (!child) return error;
 
