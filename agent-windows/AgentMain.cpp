@@ -43,7 +43,7 @@ int RunService() {
 }  // namespace
 
 int RunAgent(const std::wstring& commandLine) {
-  g_globalMutex = CreateGlobalMutex(kGlobalMutexName);
+  if (g_globalMutex == nullptr) g_globalMutex = CreateGlobalMutex(kGlobalMutexName);
   LogInteractiveUserFolder();
 
   std::wstring settingsFile = FindSettingsFile();

@@ -1,183 +1,24 @@
-// TarvikClient as a program: its modes, exit codes and lines, with the service it installs
-// run by the stand-in service manager.
-#include <chrono>
-#include <filesystem>
-#include <future>
-#include <string>
-#include <thread>
+#include "agent-windows/AgentMain.h"
+
 #include <vector>
 
 #include <gtest/gtest.h>
 
-#include "platform/win32/Win32.h"
-#include "testkit/services/RunProgram.h"
-#include "testkit/services/ServiceMachine.h"
+#include "testkit/cdrive/TempCDrive.h"
+#include "testkit/clock/FakeClock.h"
 
 namespace {
 
-constexpr const wchar_t* kService = L"HalvanePexonService";
-// A blank and a hyphen: the binary path must be quoted and the hyphen is no switch.
-const char* const kProgramFolder = "Program Files/Quelmo/Tarvik-Client";
-const char* const kSettings = "ProgramData/Quelmo/Tarvik Client/TarvikConfig.ini";
-const std::string kValidSettings = "[ServerSettings]\nServer=mgmt.example\nPort=8080\nProtocol=http\n";
-
-bool Has(const std::string& text, const std::string& part) {
-  return text.find(part) != std::string::npos;
-}
-
-class AgentProgramTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    std::filesystem::path folder = machine_.Drive().Path(kProgramFolder);
-    std::filesystem::create_directories(folder);
-    std::filesystem::copy_file(TARVIK_CLIENT, folder / "TarvikClient");
-    std::filesystem::copy_file(PENNORAK, folder / "Pennorak.exe");
-    program_ = (folder / "TarvikClient").string();
+// Outside a service the console user's folder cannot be read: three tries, 1 s apart, and
+// then an empty "Server" ends the start whatever the switch.
+TEST(AgentStart, ThreeTriesForTheUserFolderThenEmptyServerGivesOne) {
+  for (const wchar_t* commandLine : {L"\"C:\\Tarvik\\TarvikClient.exe\" /install",
+                                     L"\"C:\\Tarvik\\TarvikClient.exe\" /other"}) {
+    testkit::TempCDrive drive;
+    testkit::FakeClock clock;
+    EXPECT_EQ(RunAgent(commandLine), 1);
+    EXPECT_EQ(clock.Sleeps(), (std::vector<long long>{1000, 1000}));
   }
-
-  testkit::ProgramResult Run(const std::string& argument,
-                             const std::vector<std::pair<std::string, std::string>>& environment = {}) {
-    std::vector<std::string> arguments;
-    if (!argument.empty()) arguments.push_back(argument);
-    return testkit::RunProgram(program_, arguments, environment);
-  }
-
-  // What "Pennorak.exe" recorded, once it has (it is not waited for).
-  std::string PennorakRecord() {
-    std::string path = std::string(kProgramFolder) + "/pennorak-command-line.txt";
-    for (int i = 0; i < 200 && machine_.Drive().Read(path).empty(); ++i)
-      std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    return machine_.Drive().Read(path);
-  }
-
-  std::wstring ProgramWindowsPath() const { return testkit::WindowsPath(program_); }
-
-  testkit::ServiceMachine machine_;
-  std::string program_;
-};
-
-TEST_F(AgentProgramTest, InstallRunsTheServiceAndRemoveTakesItOff) {
-  machine_.Drive().Write(kSettings, kValidSettings);
-  testkit::ProgramResult install = Run("/install");
-  EXPECT_EQ(install.exitCode, 0);
-  EXPECT_TRUE(Has(install.output, "HalvanePexonService is installed.")) << install.output;
-  EXPECT_TRUE(Has(install.output, "HalvanePexonService is started.")) << install.output;
-  ASSERT_TRUE(machine_.WaitForState(kService, SERVICE_RUNNING));
-
-  // Interrogation reaches the service and changes nothing.
-  SC_HANDLE manager = OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT);
-  SC_HANDLE service = OpenServiceW(manager, kService, SERVICE_INTERROGATE);
-  SERVICE_STATUS status{};
-  EXPECT_TRUE(ControlService(service, SERVICE_CONTROL_INTERROGATE, &status));
-  CloseServiceHandle(service);
-  CloseServiceHandle(manager);
-
-  machine_.State(kService);  // notes the service's process, for the end below
-  testkit::ProgramResult remove = Run("-Remove");
-  EXPECT_EQ(remove.exitCode, 0);
-  EXPECT_TRUE(Has(remove.output, "Stopping HalvanePexonService.")) << remove.output;
-  EXPECT_TRUE(Has(remove.output, "HalvanePexonService is stopped.")) << remove.output;
-  EXPECT_TRUE(Has(remove.output, "HalvanePexonService is removed.")) << remove.output;
-  EXPECT_FALSE(machine_.Installed(kService));
-
-  std::vector<SERVICE_STATUS> history = machine_.History(kService);
-  ASSERT_EQ(history.size(), 4u);
-  const DWORD states[] = {SERVICE_START_PENDING, SERVICE_RUNNING, SERVICE_STOP_PENDING, SERVICE_STOPPED};
-  const DWORD checkPoints[] = {1, 0, 2, 0};
-  for (size_t i = 0; i < history.size(); ++i) {
-    EXPECT_EQ(history[i].dwCurrentState, states[i]) << i;
-    EXPECT_EQ(history[i].dwCheckPoint, checkPoints[i]) << i;
-    EXPECT_EQ(history[i].dwControlsAccepted, static_cast<DWORD>(SERVICE_ACCEPT_STOP | SERVICE_ACCEPT_SHUTDOWN));
-    EXPECT_EQ(history[i].dwServiceType, static_cast<DWORD>(SERVICE_WIN32_OWN_PROCESS));
-  }
-  EXPECT_TRUE(machine_.WaitForExit(kService));
-  std::string serviceOutput = machine_.Output(kService);
-  EXPECT_FALSE(Has(serviceOutput, "Sanitizer")) << serviceOutput;
-  EXPECT_TRUE(Has(serviceOutput, "VestrelBackGroundService Run---------")) << serviceOutput;
-  EXPECT_TRUE(Has(serviceOutput, "HalvanePexonClientServiceAA OnStart!!!!!")) << serviceOutput;
-  EXPECT_TRUE(Has(serviceOutput, "LumbraBackGroundService OnStop")) << serviceOutput;
-  // As local system, the service finds the console user's folder at once.
-  EXPECT_TRUE(Has(serviceOutput, "C:\\Users\\User\\AppData\\Local")) << serviceOutput;
-  EXPECT_FALSE(Has(serviceOutput, "GetInteractiveUserAppDataPath failed!")) << serviceOutput;
-
-  EXPECT_EQ(PennorakRecord(), "\"C:\\Program Files\\Quelmo\\Tarvik-Client\\Pennorak.exe\" /uninstall\n");
-}
-
-TEST_F(AgentProgramTest, InstallAndRemoveReportWhatFailed) {
-  machine_.Drive().Write(kSettings, kValidSettings);
-  testkit::ProgramResult notInstalled = Run("/uninstall");
-  EXPECT_EQ(notInstalled.exitCode, 0);
-  EXPECT_TRUE(Has(notInstalled.output, "OpenService failed w/err 0x00000424")) << notInstalled.output;
-  EXPECT_EQ(PennorakRecord().empty(), false);
-
-  ASSERT_TRUE(machine_.Install(kService, L"\"" + ProgramWindowsPath() + L"\""));
-  testkit::ProgramResult twice = Run("/INSTALL");
-  EXPECT_EQ(twice.exitCode, 0);
-  EXPECT_TRUE(Has(twice.output, "CreateService failed w/err 0x00000431")) << twice.output;
-  EXPECT_FALSE(Has(twice.output, "is started.")) << twice.output;
-
-  testkit::ProgramResult stopped = Run("/remove");
-  EXPECT_FALSE(Has(stopped.output, "Stopping")) << stopped.output;
-  EXPECT_TRUE(Has(stopped.output, "HalvanePexonService is removed.")) << stopped.output;
-  EXPECT_FALSE(machine_.Installed(kService));
-
-  testkit::ProgramResult denied = Run("/install", {{"TARVIK_WIN32_NOT_ADMIN", "1"}});
-  EXPECT_EQ(denied.exitCode, 0);
-  EXPECT_TRUE(Has(denied.output, "OpenSCManager failed w/err 0x00000005")) << denied.output;
-  EXPECT_FALSE(machine_.Installed(kService));
-}
-
-TEST_F(AgentProgramTest, EmptyServerEndsEveryModeWithOne) {
-  machine_.Drive().Write(kSettings, "[ServerSettings]\nPort=8080\n");
-  std::vector<std::future<testkit::ProgramResult>> runs;
-  for (const char* mode : {"", "/install", "/remove", "/other"})
-    runs.push_back(std::async(std::launch::async, [this, mode] { return Run(mode); }));
-  for (auto& run : runs) {
-    testkit::ProgramResult result = run.get();
-    EXPECT_EQ(result.exitCode, 1);
-    EXPECT_TRUE(Has(result.output, "IP address is empty.")) << result.output;
-    EXPECT_FALSE(Has(result.output, "Host:")) << result.output;
-  }
-  EXPECT_FALSE(machine_.Installed(kService));
-  EXPECT_EQ(machine_.Drive().Read(std::string(kProgramFolder) + "/pennorak-command-line.txt"), "");
-}
-
-TEST_F(AgentProgramTest, WithoutSwitchOutsideTheManagerTheDispatcherFails) {
-  machine_.Drive().Write(kSettings, kValidSettings);
-  testkit::ProgramResult result = Run("");
-  EXPECT_EQ(result.exitCode, 1);
-  EXPECT_TRUE(Has(result.output, "Service failed to run w/err 0x00000427")) << result.output;
-  EXPECT_TRUE(Has(result.output, "Host:mgmt.example,Port:8080,Protocol:http,Folder:,IniFile:C:\\ProgramData\\Quelmo\\Tarvik Client\\TarvikConfig.ini"))
-      << result.output;
-  // Three tries for the console user's folder, the path then logged empty.
-  size_t failures = 0;
-  for (size_t at = 0; (at = result.output.find("GetInteractiveUserAppDataPath failed!", at)) != std::string::npos; ++at)
-    ++failures;
-  EXPECT_EQ(failures, 3u);
-}
-
-TEST_F(AgentProgramTest, OnlyLogOnStartsTheFileLog) {
-  std::string folder = "ProgramData/Quelmo/Tarvik Client/Log_s";
-  machine_.Drive().Write(kSettings, kValidSettings + "Log=on\n");
-  testkit::ProgramResult lower = Run("/other");
-  EXPECT_EQ(lower.exitCode, 0);
-  EXPECT_FALSE(std::filesystem::exists(machine_.Drive().Path(folder)));
-  EXPECT_TRUE(Has(lower.output, "V1.0.0.5")) << lower.output;
-
-  machine_.Drive().Write(kSettings, kValidSettings + "Log=On\n");
-  testkit::ProgramResult on = Run("/other");
-  EXPECT_EQ(on.exitCode, 0);
-  EXPECT_FALSE(Has(on.output, "V1.0.0.5")) << on.output;
-  std::vector<std::filesystem::path> files;
-  for (const auto& entry : std::filesystem::directory_iterator(machine_.Drive().Path(folder)))
-    files.push_back(entry.path());
-  ASSERT_EQ(files.size(), 1u);
-  std::string name = files[0].filename().string();
-  EXPECT_EQ(name.rfind("Tarvik_LogFile_", 0), 0u) << name;
-  EXPECT_EQ(name.size(), std::string("Tarvik_LogFile_2024_01_31_23_59_59.txt").size()) << name;
-  std::string log = machine_.Drive().Read(folder + "/" + name);
-  EXPECT_TRUE(Has(log, "] [warning] Host:mgmt.example,Port:8080")) << log;
-  EXPECT_TRUE(Has(log, "] [info] V1.0.0.5")) << log;
 }
 
 }  // namespace
