@@ -31,6 +31,12 @@ int hid_init();
 int hid_exit();
 hid_device_info* hid_enumerate(unsigned short vendorId, unsigned short productId);
 void hid_free_enumeration(hid_device_info* devices);
+// Opens the first enumerated collection whose vendor and product equal the arguments, whose
+// serial number equals serial (a null serial matches every collection, a collection without
+// serial number never matches a given one) and, unless interfaceNumber is -1, whose interface
+// number equals it. Null when nothing matches, interfaceNumber is below -1, or opening fails.
+hid_device* hid_open(unsigned short vendorId, unsigned short productId, const wchar_t* serial,
+                     int interfaceNumber);
 hid_device* hid_open_path(const char* path);
 void hid_close(hid_device* device);
 
@@ -47,5 +53,18 @@ int hid_get_product_string(hid_device* device, wchar_t* string, std::size_t maxl
 int hid_get_serial_number_string(hid_device* device, wchar_t* string, std::size_t maxlen);
 int hid_get_indexed_string(hid_device* device, int stringIndex, wchar_t* string, std::size_t maxlen);
 const wchar_t* hid_error(hid_device* device);
+
+inline constexpr int kHidFeatureReport = 3;
+
+// Asks the device for input report reportId (stored in buffer[0]) of length bytes.
+// Non-zero on success.
+unsigned char hid_get_report(hid_device* device, unsigned char reportId, unsigned char* buffer,
+                             std::size_t length);
+// Sends buffer (report ID first) as a feature report for kHidFeatureReport, as an output
+// report for any other type. Non-zero on success.
+unsigned char hid_set_report(hid_device* device, int reportType, const unsigned char* buffer,
+                             std::size_t length);
+// The system's handle of the open device (a file descriptor here), -1 for none.
+long long hid_get_handle(hid_device* device);
 
 }  // namespace mchid

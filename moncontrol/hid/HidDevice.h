@@ -10,6 +10,7 @@
 namespace mchid {
 
 struct hid_device_ {
+  long long systemHandle = -1;  // first, where the system's own record keeps its handle
   std::unique_ptr<HidConnection> connection;
   std::shared_ptr<HidBackend> backend;  // keeps the backend alive while the device is open
   bool nonblocking = false;

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <cwchar>
@@ -30,6 +31,14 @@ int CopyString(hid_device* device, const std::optional<std::wstring>& text, wcha
   std::wmemcpy(out, value.c_str(), n);
   out[n] = L'\0';
   return 0;
+}
+
+bool Matches(const hid_device_info& info, unsigned short vendorId, unsigned short productId,
+             const wchar_t* serial, int interfaceNumber) {
+  if (info.vendor_id != vendorId || info.product_id != productId) return false;
+  if (serial && (info.serial_number == nullptr || std::wcscmp(serial, info.serial_number) != 0))
+    return false;
+  return interfaceNumber == -1 || info.interface_number == interfaceNumber;
 }
 
 }  // namespace
@@ -90,6 +99,17 @@ void hid_free_enumeration(hid_device_info* devices) {
   }
 }
 
+hid_device* hid_open(unsigned short vendorId, unsigned short productId, const wchar_t* serial,
+                     int interfaceNumber) {
+  if (interfaceNumber < -1) return nullptr;
+  hid_device_info* devices = hid_enumerate(vendorId, productId);
+  const hid_device_info* match = devices;
+  while (match && !Matches(*match, vendorId, productId, serial, interfaceNumber)) match = match->next;
+  hid_device* device = match ? hid_open_path(match->path) : nullptr;
+  hid_free_enumeration(devices);
+  return device;
+}
+
 hid_device* hid_open_path(const char* path) {
   if (path == nullptr) return nullptr;
   auto backend = CurrentHidBackend();
@@ -97,6 +117,7 @@ hid_device* hid_open_path(const char* path) {
   auto connection = backend->OpenPath(path);
   if (!connection) return nullptr;
   auto* device = new hid_device_;
+  device->systemHandle = connection->SystemHandle();
   device->connection = std::move(connection);
   device->backend = std::move(backend);
   return device;
@@ -163,6 +184,28 @@ int hid_get_indexed_string(hid_device* device, int, wchar_t* string, std::size_t
   string[0] = L'\0';
   return -1;  // string descriptors by index are not available through the backends
 }
+
+unsigned char hid_get_report(hid_device* device, unsigned char reportId, unsigned char* buffer,
+                             std::size_t length) {
+  if (device == nullptr || buffer == nullptr || length == 0) return 0;
+  buffer[0] = reportId;
+  if (device->connection->GetInputReport(buffer, length)) return 1;
+  device->lastError = L"get input report failed";
+  return 0;
+}
+
+unsigned char hid_set_report(hid_device* device, int reportType, const unsigned char* buffer,
+                             std::size_t length) {
+  if (device == nullptr || buffer == nullptr || length == 0) return 0;
+  bool sent = reportType == kHidFeatureReport
+                  ? device->connection->SendFeatureReport(buffer, length) >= 0
+                  : device->connection->SetOutputReport(buffer, length);
+  if (sent) return 1;
+  device->lastError = L"set report failed";
+  return 0;
+}
+
+long long hid_get_handle(hid_device* device) { return device ? device->systemHandle : -1; }
 
 const wchar_t* hid_error(hid_device* device) {
   if (device == nullptr) return L"no device";
