@@ -23,9 +23,12 @@ void SealRequest(Frame& frame) {
 }  // namespace
 
 std::vector<std::uint8_t> VendorRequestFrame(std::uint8_t subCommand, std::span<const std::uint8_t> payload) {
-  std::vector<std::uint8_t> frame{kHostAddress, LengthByte(payload.size() + 2), kOpVendor, subCommand};
-  frame.insert(frame.end(), payload.begin(), payload.end());
-  frame.push_back(0);
+  std::vector<std::uint8_t> frame(payload.size() + 5);
+  frame[0] = kHostAddress;
+  frame[1] = LengthByte(payload.size() + 2);
+  frame[2] = kOpVendor;
+  frame[3] = subCommand;
+  std::copy(payload.begin(), payload.end(), frame.begin() + 4);
   SealRequest(frame);
   return frame;
 }
@@ -58,10 +61,14 @@ std::array<std::uint8_t, 9> TableReadFrame(std::uint8_t arg1, std::uint8_t arg2,
 
 std::vector<std::uint8_t> TableWriteFrame(std::uint8_t vcp, std::uint16_t offset, std::span<const std::uint8_t> data) {
   const std::size_t n = std::min(data.size(), kTableWriteChunk);
-  std::vector<std::uint8_t> frame{kTableWriteSource, static_cast<std::uint8_t>(n), kOpTableWrite, vcp, High(offset),
-                                  Low(offset)};
-  frame.insert(frame.end(), data.begin(), data.begin() + static_cast<std::ptrdiff_t>(n));
-  frame.push_back(0);
+  std::vector<std::uint8_t> frame(n + 7);
+  frame[0] = kTableWriteSource;
+  frame[1] = static_cast<std::uint8_t>(n);
+  frame[2] = kOpTableWrite;
+  frame[3] = vcp;
+  frame[4] = High(offset);
+  frame[5] = Low(offset);
+  std::copy_n(data.begin(), n, frame.begin() + 6);
   SealRequest(frame);
   return frame;
 }
