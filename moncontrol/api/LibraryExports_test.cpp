@@ -66,7 +66,8 @@ TEST_F(LibraryExportsTest, ExportsTheApiByNameAndHidesTheRest) {
                            "GetMutexName", "Init", "Uninit", "SetGlobalHandle", "Enqueue", "Dequeue", "IsQueueEmpty",
                            "WaitForMessage", "GetVCPFeatureL", "SetVCPFeatureL", "GetCapabilities", "SEND_CMD_DDCCI",
                            "GetVCPFeatureDaisyChain", "SetVCPFeatureDaisyChain", "VcpMutexTestToVcpCodeArray",
-                           "GetCmdID", "GetSignature", "GetMccmdHeaderSize"}) {
+                           "GetCmdID", "GetSignature", "GetMccmdHeaderSize", "ReadIIC", "WriteIIC", "CallFunction",
+                           "CallFunctionBySplit", "CallFunctionNoReply", "GetMonCtrlVersion", "GetMCUVersion"}) {
     EXPECT_NE(dlsym(s_library, name), nullptr) << name;
   }
   for (const char* name : {"SendCommand", "_Z11SendCommandPN5mchid11hid_device_EiPhPii", "MakeDeviceKey",

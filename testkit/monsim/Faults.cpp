@@ -8,7 +8,7 @@
 namespace monsim {
 namespace {
 
-constexpr std::array<std::pair<FaultKind, const char*>, 11> kNames{{
+constexpr std::array<std::pair<FaultKind, const char*>, 12> kNames{{
     {FaultKind::Status, "status"},
     {FaultKind::Late, "late"},
     {FaultKind::Missing, "missing"},
@@ -20,6 +20,7 @@ constexpr std::array<std::pair<FaultKind, const char*>, 11> kNames{{
     {FaultKind::HostileDdcLength, "hostile-ddc-length"},
     {FaultKind::WriteFailure, "write-failure"},
     {FaultKind::Vanish, "vanish"},
+    {FaultKind::Pass, "pass"},
 }};
 
 bool IsReplyFault(FaultKind kind) { return kind != FaultKind::WriteFailure && kind != FaultKind::Vanish; }
@@ -107,6 +108,7 @@ std::vector<Outgoing> FaultQueue::Shape(Reply reply) {
       break;
     case FaultKind::WriteFailure:
     case FaultKind::Vanish:
+    case FaultKind::Pass:
       break;
   }
   return {{EncodeReply(reply)}};

@@ -24,6 +24,7 @@ enum class FaultKind {
   HostileDdcLength,   // the reply's DDC/CI length byte is `value` (checksum kept right)
   WriteFailure,       // the write fails (-1) and the monitor never sees the report
   Vanish,             // listed by the next `value` enumerations, then unplugged
+  Pass,               // the reply goes out untouched, so that faults queued behind hit later ones
 };
 
 struct Fault {

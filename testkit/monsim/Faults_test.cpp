@@ -137,10 +137,19 @@ TEST_F(FaultsTest, FaultsAreTakenInOrderByTheEventTheyApplyTo) {
   EXPECT_TRUE(sim.Enumerate(0, 0).empty());
 }
 
+TEST_F(FaultsTest, PassLetsRepliesThroughSoThatTheNextFaultHitsALaterOne) {
+  sim.QueueFault("S1", {FaultKind::Pass, 0, 2});
+  sim.QueueFault("S1", {FaultKind::Status, 4});
+  for (std::uint32_t id : {1u, 2u, 3u, 4u}) ASSERT_GT(Send(id), 0);
+  std::vector<std::uint32_t> statuses;
+  for (const Bytes& reply : Drain()) statuses.push_back(Header(reply).param1);
+  EXPECT_EQ(statuses, (std::vector<std::uint32_t>{0, 0, 4, 0}));
+}
+
 TEST(FaultKindNames, RoundTrip) {
   for (auto kind : {FaultKind::Status, FaultKind::Late, FaultKind::Missing, FaultKind::Duplicate, FaultKind::Mismatch,
                     FaultKind::MessagesBefore, FaultKind::BadChecksum, FaultKind::HostileDataLength,
-                    FaultKind::HostileDdcLength, FaultKind::WriteFailure, FaultKind::Vanish})
+                    FaultKind::HostileDdcLength, FaultKind::WriteFailure, FaultKind::Vanish, FaultKind::Pass})
     EXPECT_EQ(FaultKindFromName(FaultKindName(kind)), kind);
   EXPECT_FALSE(FaultKindFromName("slow"));
 }

@@ -62,6 +62,7 @@ int LiveMonitor::Receive(std::size_t collection, const std::uint8_t* report, std
   bool signatureValid = assembled.outcome == RequestAssembler::Outcome::Complete && HasValidSignature(assembled.bytes);
   log.push_back({state.id, c.path, request.header, request.payload, signatureValid});
   Reply reply = signatureValid ? HandleRequest(request, state) : RefusedReply(request, kStatusRejected);
+  if (reply.unanswered) return static_cast<int>(length);
   Deliver(collection, faults.Shape(std::move(reply)));
   return static_cast<int>(length);
 }

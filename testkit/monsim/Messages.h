@@ -27,6 +27,8 @@ struct Reply {
   std::vector<std::uint8_t> payload;
   // Sent in place of the true dataLength (a hostile reply); the signature covers the truth.
   std::optional<std::uint32_t> claimedDataLength;
+  // The request is one the monitor never answers: nothing goes out.
+  bool unanswered = false;
 };
 
 struct DeviceMessage {

@@ -94,6 +94,13 @@ std::optional<VcpValue> Simulator::Vcp(const std::string& id, std::uint8_t code,
   return it->second;
 }
 
+std::optional<MonitorDescription> Simulator::State(const std::string& id) const {
+  std::lock_guard lock(m_bus->mutex);
+  auto monitor = m_bus->Find(id);
+  if (!monitor) return std::nullopt;
+  return monitor->state;
+}
+
 bool Simulator::QueueFault(const std::string& id, const Fault& fault) {
   std::lock_guard lock(m_bus->mutex);
   auto monitor = m_bus->Find(id);

@@ -57,6 +57,8 @@ class Simulator final : public mchid::HidBackend {
               std::optional<std::uint8_t> port = std::nullopt);
   std::optional<VcpValue> Vcp(const std::string& id, std::uint8_t code,
                               std::optional<std::uint8_t> port = std::nullopt) const;
+  // The live state of a known monitor: what Set requests, I2C writes and function calls made it.
+  std::optional<MonitorDescription> State(const std::string& id) const;
   bool QueueFault(const std::string& id, const Fault& fault);
   // Sends an unsolicited message to every open connection of its control collections.
   bool EmitMessage(const std::string& id, const DeviceMessage& message);
