@@ -32,6 +32,9 @@ struct Display {
   // Sent with its terminating NUL; none means the monitor has no capability string.
   std::optional<std::string> capabilities;
   std::size_t capabilityFragment = 32;
+  // The maker's extended page by sub-feature code: VCP 0xF8 selects one, VCP 0xF7 reads or
+  // writes it. Empty: the display has no such page.
+  std::map<std::uint16_t, VcpValue> extended;
 };
 
 // The monitor's internal I2C bus: each slave address's registers, from offset 0.

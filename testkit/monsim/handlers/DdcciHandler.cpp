@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "testkit/monsim/ddcci/DdcciFrames.h"
+#include "testkit/monsim/handlers/ExtendedVcpHandler.h"
 #include "testkit/monsim/handlers/VendorHandler.h"
 
 namespace monsim {
@@ -58,6 +59,7 @@ std::optional<std::vector<std::uint8_t>> AnswerDdcciFrame(const std::vector<std:
                                                           Display& display,
                                                           std::map<std::uint8_t, Display>* chain) {
   if (frame.size() < 3 || !HasValidRequestChecksum(frame)) return std::nullopt;
+  if (auto extended = AnswerExtendedVcpFrame(frame, display)) return extended;
   switch (frame[2]) {
     case kOpGetVcp:
       return GetVcp(frame, display);
