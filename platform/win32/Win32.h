@@ -25,6 +25,7 @@
 #include "platform/win32/api/Service.h"
 #include "platform/win32/api/Profile.h"
 #include "platform/win32/api/EventTrace.h"
+#include "platform/win32/api/Resource.h"
 #endif
 
 #include "platform/win32/NativePath.h"
