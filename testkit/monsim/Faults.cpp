@@ -4,11 +4,12 @@
 #include <utility>
 
 #include "testkit/monsim/ddcci/DdcciFrames.h"
+#include "testkit/monsim/vendor/ReplyRewrite.h"
 
 namespace monsim {
 namespace {
 
-constexpr std::array<std::pair<FaultKind, const char*>, 12> kNames{{
+constexpr std::array<std::pair<FaultKind, const char*>, 15> kNames{{
     {FaultKind::Status, "status"},
     {FaultKind::Late, "late"},
     {FaultKind::Missing, "missing"},
@@ -21,6 +22,9 @@ constexpr std::array<std::pair<FaultKind, const char*>, 12> kNames{{
     {FaultKind::WriteFailure, "write-failure"},
     {FaultKind::Vanish, "vanish"},
     {FaultKind::Pass, "pass"},
+    {FaultKind::VendorCode, "vendor-code"},
+    {FaultKind::FailureFlag, "failure-flag"},
+    {FaultKind::WrongEcho, "wrong-echo"},
 }};
 
 bool IsReplyFault(FaultKind kind) { return kind != FaultKind::WriteFailure && kind != FaultKind::Vanish; }
@@ -105,6 +109,15 @@ std::vector<Outgoing> FaultQueue::Shape(Reply reply) {
         frame[1] = static_cast<std::uint8_t>(fault->value);
         frame.back() = XorOf(frame.data(), frame.size() - 1, kReplyChecksumSeed);
       }
+      break;
+    case FaultKind::VendorCode:
+      RewriteReplyByte(frame, kVendorDataByte, static_cast<std::uint8_t>(fault->value));
+      break;
+    case FaultKind::FailureFlag:
+      RewriteReplyByte(frame, kVendorDataByte + 2, 1);
+      break;
+    case FaultKind::WrongEcho:
+      if (frame.size() > kVendorEchoByte) RewriteReplyByte(frame, kVendorEchoByte, frame[kVendorEchoByte] ^ 0xFF);
       break;
     case FaultKind::WriteFailure:
     case FaultKind::Vanish:

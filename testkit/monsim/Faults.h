@@ -25,6 +25,9 @@ enum class FaultKind {
   WriteFailure,       // the write fails (-1) and the monitor never sees the report
   Vanish,             // listed by the next `value` enumerations, then unplugged
   Pass,               // the reply goes out untouched, so that faults queued behind hit later ones
+  VendorCode,         // the vendor reply's first data byte (an error code, a step's echo) is `value`
+  FailureFlag,        // the daisy-chain reply's failure flag (its third data byte) is set
+  WrongEcho,          // the vendor reply names another sub-command or table than asked
 };
 
 struct Fault {

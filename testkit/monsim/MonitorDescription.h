@@ -11,6 +11,8 @@
 #include <utility>
 #include <vector>
 
+#include "testkit/monsim/vendor/VendorState.h"
+
 namespace monsim {
 
 inline constexpr std::uint16_t kVendorId = 0x3A71;
@@ -35,6 +37,7 @@ struct Display {
   // The maker's extended page by sub-feature code: VCP 0xF8 selects one, VCP 0xF7 reads or
   // writes it. Empty: the display has no such page.
   std::map<std::uint16_t, VcpValue> extended;
+  VendorState vendor;
 };
 
 // The monitor's internal I2C bus: each slave address's registers, from offset 0.

@@ -6,6 +6,8 @@
 #include <set>
 #include <sstream>
 
+#include "testkit/monsim/vendor/VendorJson.h"
+
 namespace monsim {
 namespace {
 
@@ -163,6 +165,7 @@ Display ParseDisplay(Fields& f) {
   display.capabilityFragment = f.Number<std::size_t>("capabilityFragment", display.capabilityFragment);
   if (display.capabilityFragment < 1 || display.capabilityFragment > kMaxCapabilityFragment)
     Fail(f.At("capabilityFragment"), "must be 1 to " + std::to_string(kMaxCapabilityFragment));
+  if (const json* vendor = f.Get("vendor")) display.vendor = ParseVendorState(*vendor, f.At("vendor"));
   return display;
 }
 

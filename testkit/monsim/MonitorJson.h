@@ -10,6 +10,7 @@
 //    "vcp": {"10": {"current": 50, "maximum": 100, "type": 0}, ...},
 //    "capabilities": "(prot(monitor)vcp(10))", "capabilityFragment": 32,
 //    "chain": [{"port": "1", "vcp": {...}, "capabilities": "..."}],
+//    "vendor": {...} (testkit/monsim/vendor/VendorJson.h; a chained monitor may have one too),
 //    "plugged": true}
 // A missing or null string is one the device does not report. VCP codes and ports are hex
 // texts. Without "collections" the monitor has one control collection, interface 0.

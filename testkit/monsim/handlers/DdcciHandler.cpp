@@ -4,6 +4,7 @@
 
 #include "testkit/monsim/ddcci/DdcciFrames.h"
 #include "testkit/monsim/handlers/ExtendedVcpHandler.h"
+#include "testkit/monsim/handlers/TableHandler.h"
 #include "testkit/monsim/handlers/VendorHandler.h"
 
 namespace monsim {
@@ -68,7 +69,9 @@ std::optional<std::vector<std::uint8_t>> AnswerDdcciFrame(const std::vector<std:
     case kOpCapabilities:
       return Capabilities(frame, display);
     case kOpVendor:
-      return chain ? AnswerVendorFrame(frame, *chain) : NullMessage();
+      return AnswerVendorFrame(frame, display, chain);
+    case kOpTableWrite:
+      return AnswerTableWrite(frame, display.vendor);
     default:
       return NullMessage();
   }
