@@ -4,6 +4,7 @@
 #include <stdexcept>
 
 #include "testkit/monsim/Bus.h"
+#include "testkit/monsim/MessageTimers.h"
 
 namespace monsim {
 namespace {
@@ -19,7 +20,8 @@ std::string DefaultId(const MonitorDescription& monitor, std::size_t known) {
 
 }  // namespace
 
-Simulator::Simulator(ReadWaits waits) : m_bus(std::make_shared<detail::Bus>(waits)) {}
+Simulator::Simulator(ReadWaits waits)
+    : m_bus(std::make_shared<detail::Bus>(waits)), m_timers(std::make_unique<MessageTimers>(*this)) {}
 
 Simulator::~Simulator() {
   // Connections may outlive the simulator: they fail from now on, and blocked reads wake.
@@ -118,6 +120,26 @@ bool Simulator::EmitMessage(const std::string& id, const DeviceMessage& message)
     if (monitor->collections[i].description.IsControl()) monitor->Deliver(i, out);
   m_bus->changed.notify_all();
   return true;
+}
+
+bool Simulator::EmitMessageEvery(const std::string& id, const DeviceMessage& message,
+                                 std::chrono::milliseconds interval) {
+  if (interval.count() < 1 || !State(id)) return false;
+  m_timers->Start(id, message, interval);
+  return true;
+}
+
+bool Simulator::StopMessageTimers(const std::string& id) { return m_timers->Stop(id); }
+
+std::size_t Simulator::OpenHandles(const std::string& id) const {
+  std::lock_guard lock(m_bus->mutex);
+  auto monitor = m_bus->Find(id);
+  if (!monitor) return 0;
+  std::size_t open = 0;
+  for (const detail::LiveCollection& c : monitor->collections)
+    for (const auto& weak : c.readers)
+      if (auto queue = weak.lock(); queue && queue->open) ++open;
+  return open;
 }
 
 std::vector<RecordedRequest> Simulator::Requests() const {

@@ -3,6 +3,8 @@
 // monitors receive is recorded. A monitor's collections have the paths "monsim/<id>/<index>".
 #pragma once
 
+#include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -21,6 +23,7 @@ namespace monsim {
 namespace detail {
 struct Bus;
 }
+class MessageTimers;
 
 // How a read that finds nothing waits out its time-out. Immediate suits tests on the fake
 // clock (a finite time-out returns 0 at once); RealTime suits other processes. A read
@@ -62,6 +65,13 @@ class Simulator final : public mchid::HidBackend {
   bool QueueFault(const std::string& id, const Fault& fault);
   // Sends an unsolicited message to every open connection of its control collections.
   bool EmitMessage(const std::string& id, const DeviceMessage& message);
+  // Emits the message every interval until StopMessageTimers (nothing while unplugged).
+  // False for an unknown monitor or an interval below 1 ms.
+  bool EmitMessageEvery(const std::string& id, const DeviceMessage& message, std::chrono::milliseconds interval);
+  // False when the monitor had no timer.
+  bool StopMessageTimers(const std::string& id);
+  // Handles open on the monitor as it is plugged in now.
+  std::size_t OpenHandles(const std::string& id) const;
 
   std::vector<RecordedRequest> Requests() const;
   void ClearRequests();
@@ -72,6 +82,8 @@ class Simulator final : public mchid::HidBackend {
 
  private:
   std::shared_ptr<detail::Bus> m_bus;
+  // Declared last: its threads end before the bus goes.
+  std::unique_ptr<MessageTimers> m_timers;
 };
 
 }  // namespace monsim

@@ -70,6 +70,19 @@ json Execute(Simulator& sim, const json& command) {
     return Done(sim.EmitMessage(id, ParseMessage(Member(command, "message"), "command.message")),
                 "no plugged monitor \"" + id + "\"");
   }
+  if (cmd == "emit-every") {
+    std::string id = Id(command);
+    const json& interval = Member(command, "intervalMs");
+    if (!interval.is_number_unsigned() || interval.get<std::uint64_t>() < 1 || interval.get<std::uint64_t>() > 3600000)
+      throw JsonFormError("command.intervalMs: expected 1 to 3600000");
+    return Done(sim.EmitMessageEvery(id, ParseMessage(Member(command, "message"), "command.message"),
+                                     std::chrono::milliseconds(interval.get<std::uint64_t>())),
+                "no monitor \"" + id + "\"");
+  }
+  if (cmd == "stop-emitting") {
+    std::string id = Id(command);
+    return Done(sim.StopMessageTimers(id), "no timer on \"" + id + "\"");
+  }
   if (cmd == "requests") {
     json requests = json::array();
     for (const RecordedRequest& r : sim.Requests()) requests.push_back(RequestToJson(r));

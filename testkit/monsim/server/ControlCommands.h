@@ -7,6 +7,8 @@
 //   {"cmd": "get-vcp", "id": "S1", "code": "10"}                            "vcp": {current, maximum, type}
 //   {"cmd": "fault", "id": "S1", "fault": {"kind": "late", "value": 3, "count": 1}}
 //   {"cmd": "emit", "id": "S1", "message": {"funcCode": 38, "subCode": 16, "param3": 30, "data": "01 02"}}
+//   {"cmd": "emit-every", "id": "S1", "intervalMs": 1000, "message": {...}}   until stop-emitting
+//   {"cmd": "stop-emitting", "id": "S1"}
 //   {"cmd": "requests"}                     "requests": every request received so far
 //   {"cmd": "clear-requests"}
 // The answer is {"ok": true, ...} or {"ok": false, "error": "..."}.
