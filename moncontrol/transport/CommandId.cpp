@@ -14,7 +14,9 @@ std::atomic<std::int32_t> g_cmdCounter{0};
 }  // namespace
 
 std::int16_t GetRandomShort() {
-  std::random_device device;
+  // Opening the random device costs more than the whole exchange that follows; every call
+  // still takes a fresh value from it and seeds a twister of its own.
+  thread_local std::random_device device;
   std::mt19937 generator(device());
   std::uniform_int_distribution<int> distribution(-32768, 32767);
   return static_cast<std::int16_t>(distribution(generator));
