@@ -5,4 +5,5 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/install-deps.sh"
 cmake -S "$root" -B "$root/build/demo" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTARVIK_BUILD_BENCH=OFF
 cmake --build "$root/build/demo" -j "$(nproc)"
-echo "Built the monitor-control library and its foundation. The agent's demo comes with the agent itself."
+echo "Built TarvikClient, Strikel, the monitor-control library and the monitor simulator (build/demo)."
+echo "The agent does not talk to a management server yet, so there is no agent to run against the simulator."
