@@ -24,6 +24,7 @@ namespace {
 class PauseSummingClock final : public tarvik::Clock {
  public:
   TimePoint Now() override { return std::chrono::steady_clock::now(); }
+  WallTime WallNow() override { return std::chrono::system_clock::now(); }
   void SleepFor(Duration duration) override { m_pausedMs += duration.count(); }
   long long PausedMs() const { return m_pausedMs; }
 

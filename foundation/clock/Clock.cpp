@@ -9,6 +9,7 @@ namespace {
 class SystemClock final : public Clock {
  public:
   TimePoint Now() override { return std::chrono::steady_clock::now(); }
+  WallTime WallNow() override { return std::chrono::system_clock::now(); }
   void SleepFor(Duration duration) override { std::this_thread::sleep_for(duration); }
 };
 

@@ -11,9 +11,12 @@ class Clock {
  public:
   using Duration = std::chrono::milliseconds;
   using TimePoint = std::chrono::steady_clock::time_point;
+  using WallTime = std::chrono::system_clock::time_point;
 
   virtual ~Clock() = default;
   virtual TimePoint Now() = 0;
+  // The calendar time, for the seconds-since-epoch stamps that the agent compares.
+  virtual WallTime WallNow() = 0;
   virtual void SleepFor(Duration duration) = 0;
 };
 

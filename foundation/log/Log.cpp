@@ -93,6 +93,15 @@ void WriteLog(int level, const std::wstring& text) {
   if (LogCallback callback = g_callback.load(std::memory_order_acquire)) callback(text.c_str());
 }
 
+void FlushLogs() {
+  try {
+    spdlog::apply_all([](const std::shared_ptr<spdlog::logger>& logger) { logger->flush(); });
+    if (std::shared_ptr<spdlog::logger> logger = spdlog::default_logger()) logger->flush();
+  } catch (...) {
+    // The process is ending; there is nobody left to tell.
+  }
+}
+
 void RegisterLogCallback(LogCallback callback) {
   g_callback.store(callback, std::memory_order_release);
   InitSDKLog();

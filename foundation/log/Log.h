@@ -19,6 +19,8 @@ void LogWarn(const wchar_t* format, ...);
 void LogError(const wchar_t* format, ...);
 
 void WriteLog(int level, const std::wstring& text);
+// Writes out what the loggers hold, before the process ends without running destructors.
+void FlushLogs();
 
 TARVIK_EXPORT void RegisterLogCallback(LogCallback callback);
 void InitSDKLog();

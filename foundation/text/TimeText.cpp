@@ -4,6 +4,7 @@
 #include <ctime>
 #include <stdexcept>
 
+#include "foundation/clock/Clock.h"
 #include "foundation/log/Log.h"
 
 namespace {
@@ -29,7 +30,7 @@ std::tm LocalTime(std::int64_t seconds) {
 
 std::int64_t GetCurrSeconds() {
   using namespace std::chrono;
-  return duration_cast<seconds>(system_clock::now().time_since_epoch()).count();
+  return duration_cast<seconds>(tarvik::CurrentClock().WallNow().time_since_epoch()).count();
 }
 
 std::string ConvertJavaTimestampToString(std::int64_t seconds) {

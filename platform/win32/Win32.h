@@ -4,6 +4,8 @@
 #pragma once
 
 #ifdef _WIN32
+// Before windows.h, which would otherwise bring the old winsock.h that Asio cannot work with.
+#include <winsock2.h>
 #include <windows.h>
 #include <shlobj.h>
 #include <shlwapi.h>
@@ -26,6 +28,7 @@
 #include "platform/win32/api/Profile.h"
 #include "platform/win32/api/EventTrace.h"
 #include "platform/win32/api/Resource.h"
+#include "platform/win32/api/Thread.h"
 #endif
 
 #include "platform/win32/NativePath.h"

@@ -4,13 +4,23 @@
 
 namespace testkit {
 
-FakeClock::FakeClock() : m_now(std::chrono::steady_clock::now()) { tarvik::SetCurrentClock(this); }
+FakeClock::FakeClock()
+    : m_start(std::chrono::steady_clock::now()),
+      m_wallStart(std::chrono::system_clock::now()),
+      m_now(m_start) {
+  tarvik::SetCurrentClock(this);
+}
 
 FakeClock::~FakeClock() { tarvik::SetCurrentClock(nullptr); }
 
 FakeClock::TimePoint FakeClock::Now() {
   std::lock_guard lock(m_mutex);
   return m_now;
+}
+
+FakeClock::WallTime FakeClock::WallNow() {
+  std::lock_guard lock(m_mutex);
+  return m_wallStart + std::chrono::duration_cast<std::chrono::system_clock::duration>(m_now - m_start);
 }
 
 void FakeClock::SleepFor(Duration duration) {

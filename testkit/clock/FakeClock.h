@@ -17,6 +17,8 @@ class FakeClock final : public tarvik::Clock {
   FakeClock& operator=(const FakeClock&) = delete;
 
   TimePoint Now() override;
+  // Starts at the real calendar time and moves with the fake time.
+  WallTime WallNow() override;
   void SleepFor(Duration duration) override;
 
   // Every sleep so far, in milliseconds, in order.
@@ -27,6 +29,8 @@ class FakeClock final : public tarvik::Clock {
 
  private:
   mutable std::mutex m_mutex;
+  const TimePoint m_start;
+  const WallTime m_wallStart;
   TimePoint m_now;
   std::vector<long long> m_sleeps;
 };

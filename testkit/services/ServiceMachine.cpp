@@ -86,6 +86,13 @@ std::string ServiceMachine::Output(const std::wstring& name) const {
   return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
 }
 
+long long ServiceMachine::ExitCode(const std::wstring& name) const {
+  std::ifstream file(win32::ServiceExitCodePath(name));
+  long long code = -1;
+  file >> code;
+  return code;
+}
+
 void ServiceMachine::KillServiceProcesses() {
   for (const std::wstring& name : win32::ListServices()) {
     win32::ServiceRecord record;

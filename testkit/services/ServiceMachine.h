@@ -37,6 +37,8 @@ class ServiceMachine {
   std::vector<SERVICE_STATUS> History(const std::wstring& name) const;
   // What the service process wrote to its standard output and error.
   std::string Output(const std::wstring& name) const;
+  // The exit code the service's process ended with through ExitProcess; -1 when it did not.
+  long long ExitCode(const std::wstring& name) const;
 
  private:
   void KillServiceProcesses();

@@ -65,6 +65,9 @@ BOOL CreateProcessAsUserW(HANDLE token, LPCWSTR applicationName, LPWSTR commandL
 
 // The pseudo handle of the calling process; it needs no closing.
 HANDLE GetCurrentProcess();
+// Ends the process and every thread in it at once: no static destructor runs. Standard
+// output and error are flushed first.
+[[noreturn]] void ExitProcess(UINT exitCode);
 DWORD GetCurrentProcessId();
 BOOL GetExitCodeProcess(HANDLE process, LPDWORD exitCode);
 

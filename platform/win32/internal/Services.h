@@ -65,6 +65,9 @@ void AppendStatusHistory(const std::wstring& name, const SERVICE_STATUS& status)
 std::vector<SERVICE_STATUS> ReadStatusHistory(const std::wstring& name);
 // Native path of the file that the service process's standard output and error go to.
 std::string ServiceOutputPath(const std::wstring& name);
+// Native path of the file that holds the exit code a service process ended with through
+// ExitProcess (the manager sees no more than a process that has gone).
+std::string ServiceExitCodePath(const std::wstring& name);
 
 // A running process's start time, 0 when it is not running (a zombie does not run).
 unsigned long long ProcessStartTime(DWORD pid);

@@ -1,4 +1,6 @@
+#include <cstdio>
 #include <cwchar>
+#include <fstream>
 #include <string>
 
 #include <unistd.h>
@@ -6,6 +8,7 @@
 #include "platform/win32/Win32.h"
 #include "platform/win32/internal/Drive.h"
 #include "platform/win32/internal/Fault.h"
+#include "platform/win32/internal/Services.h"
 #include "platform/win32/internal/Spawn.h"
 #include "platform/win32/internal/Token.h"
 
@@ -99,6 +102,15 @@ BOOL CreateProcessAsUserW(HANDLE token, LPCWSTR applicationName, LPWSTR commandL
 }
 
 HANDLE GetCurrentProcess() { return kCurrentProcess; }
+
+void ExitProcess(UINT exitCode) {
+  std::fflush(nullptr);
+  if (const std::wstring* service = win32::OwnServiceName()) {
+    std::ofstream file(win32::ServiceExitCodePath(*service), std::ios::trunc);
+    file << exitCode << '\n';
+  }
+  _exit(static_cast<int>(exitCode));
+}
 
 DWORD GetCurrentProcessId() { return static_cast<DWORD>(getpid()); }
 

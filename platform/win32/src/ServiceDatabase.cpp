@@ -255,6 +255,8 @@ std::vector<std::wstring> ListServices() {
 
 std::string ServiceOutputPath(const std::wstring& name) { return RecordStem(name) + ".output"; }
 
+std::string ServiceExitCodePath(const std::wstring& name) { return RecordStem(name) + ".exitcode"; }
+
 unsigned long long ProcessStartTime(DWORD pid) {
   if (pid == 0) return 0;
   std::string text;
