@@ -32,12 +32,17 @@ void LogInteractiveUserFolder() {
 }
 
 int RunService() {
-  HalvanePexonClientServiceAA service(kAgentServiceName, TRUE, TRUE, FALSE);
-  if (!CServiceBaseAA::Run(service)) {
-    LogError(L"Service failed to run w/err 0x%08lx\n", GetLastError());
-    return 1;
+  {
+    HalvanePexonClientServiceAA service(kAgentServiceName, TRUE, TRUE, FALSE);
+    if (!CServiceBaseAA::Run(service)) {
+      LogError(L"Service failed to run w/err 0x%08lx\n", GetLastError());
+      return 1;
+    }
   }
-  return 0;
+  // The agent's threads still run: end as Windows ends a stopped service's process, with every
+  // thread in it, and without destroying static objects under them.
+  FlushLogs();
+  ExitProcess(0);
 }
 
 }  // namespace

@@ -9,7 +9,9 @@
 
 #include <gtest/gtest.h>
 
+#include "foundation/text/ComputerName.h"
 #include "platform/win32/Win32.h"
+#include "testkit/mgmt-server/MgmtServer.h"
 #include "testkit/services/RunProgram.h"
 #include "testkit/services/ServiceMachine.h"
 
@@ -178,6 +180,62 @@ TEST_F(AgentProgramTest, OnlyLogOnStartsTheFileLog) {
   std::string log = machine_.Drive().Read(folder + "/" + name);
   EXPECT_TRUE(Has(log, "] [warning] Host:mgmt.example,Port:8080")) << log;
   EXPECT_TRUE(Has(log, "] [info] V1.0.0.5")) << log;
+}
+
+size_t CountContaining(const std::vector<testkit::MgmtMessage>& messages, const std::string& part) {
+  size_t count = 0;
+  for (const testkit::MgmtMessage& message : messages) count += Has(message.data, part) ? 1 : 0;
+  return count;
+}
+
+bool WaitForCount(const testkit::MgmtServer& server, const std::string& part, size_t count) {
+  for (int i = 0; i < 600 && CountContaining(server.Messages(), part) < count; ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  return CountContaining(server.Messages(), part) >= count;
+}
+
+TEST_F(AgentProgramTest, TheServiceKeepsItsConversationAcrossAServerRestartAndStopsCleanly) {
+  auto server = std::make_unique<testkit::MgmtServer>();
+  const std::uint16_t port = server->Port();
+  machine_.Drive().Write(kSettings, "[ServerSettings]\nServer=127.0.0.1\nPort=" + std::to_string(port) +
+                                        "\nProtocol=http\nFolder=/fleet\n");
+  ASSERT_EQ(Run("/install").exitCode, 0);
+  ASSERT_TRUE(machine_.WaitForState(kService, SERVICE_RUNNING));
+  machine_.State(kService);
+
+  ASSERT_TRUE(server->WaitForUpgrades(1, std::chrono::seconds(30))) << machine_.Output(kService);
+  testkit::MgmtUpgrade upgrade = server->Upgrades()[0];
+  EXPECT_EQ(upgrade.path, "/ws");
+  EXPECT_EQ(upgrade.headers["user-agent"], "MyCustomUserAgent");
+  EXPECT_EQ(upgrade.headers["sn"], GetComputerNameString());
+
+  // Heartbeats every 8 s; no monitor is registered yet.
+  const std::string heartbeat = R"({"hostName":")" + GetComputerNameString() +
+                                R"(","monitorList":[],"type":"displayStatusReport"})";
+  ASSERT_TRUE(WaitForCount(*server, heartbeat, 2)) << machine_.Output(kService);
+
+  // A malformed text is logged and the next command still arrives.
+  ASSERT_TRUE(server->SendText("{\"cmdid\":41,\"type\":"));
+  ASSERT_TRUE(server->SendText("{malformed"));
+  ASSERT_TRUE(server->SendText("{\"cmdid\":42,\"type\":\"reportResponseOk\"}\n{\"cmdid\":43,\"type\":\"x\"}\n"));
+  ASSERT_TRUE(server->WaitForMessageContaining(R"({"cmdid":43,"status":"ok","type":"response"})"));
+  EXPECT_EQ(CountContaining(server->Messages(), R"({"cmdid":42,"status":"ok","type":"response"})"), 1u);
+  EXPECT_EQ(CountContaining(server->Messages(), R"("cmdid":41)"), 0u);
+
+  // The server restarts on its port: the agent comes back and its heartbeat goes on.
+  server.reset();
+  server = std::make_unique<testkit::MgmtServer>(testkit::MgmtServerOptions{false, port});
+  ASSERT_TRUE(server->WaitForUpgrades(1, std::chrono::seconds(30))) << machine_.Output(kService);
+  ASSERT_TRUE(WaitForCount(*server, heartbeat, 1)) << machine_.Output(kService);
+
+  testkit::ProgramResult remove = Run("/remove");
+  EXPECT_TRUE(Has(remove.output, "HalvanePexonService is stopped.")) << remove.output;
+  EXPECT_TRUE(machine_.WaitForExit(kService));
+  EXPECT_EQ(machine_.ExitCode(kService), 0);
+  std::string output = machine_.Output(kService);
+  EXPECT_TRUE(Has(output, "LumbraBackGroundService OnStop")) << output;
+  EXPECT_FALSE(Has(output, "Sanitizer")) << output;
+  EXPECT_FALSE(Has(output, "runtime error")) << output;
 }
 
 }  // namespace

@@ -7,6 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include "testkit/clock/FakeClock.h"
+#include "testkit/logcapture/LogCapture.h"
+
 namespace {
 
 struct NetworkCase {
@@ -55,6 +58,39 @@ TEST(WebSocketMgrSingleton, EveryThreadGetsTheOneInstance) {
   go = true;
   for (std::thread& thread : threads) thread.join();
   for (WebSocketMgr* instance : seen) EXPECT_EQ(instance, WebSocketMgr::GetInstance());
+}
+
+}  // namespace
+
+namespace {
+
+TEST(DeviceChangeMark, AnswersOnlyOnceTheLastMarkIsMoreThanFiveSecondsOld) {
+  testkit::FakeClock clock;
+  testkit::LogCapture log;
+  WebSocketMgr manager;
+  EXPECT_FALSE(manager.GetDeviceChange());
+  manager.SetDeviceChange(true);
+  clock.Advance(std::chrono::seconds(3));
+  manager.SetDeviceChange(true);
+  clock.Advance(std::chrono::seconds(5));
+  EXPECT_FALSE(manager.GetDeviceChange());  // exactly 5 s after the second mark
+  clock.Advance(std::chrono::seconds(1));
+  EXPECT_TRUE(manager.GetDeviceChange());
+  manager.SetDeviceChange(false);
+  EXPECT_FALSE(manager.GetDeviceChange());
+}
+
+TEST(DeviceChangeMark, AChangeMarkedDuringTheRebindSurvivesItsClear) {
+  testkit::FakeClock clock;
+  testkit::LogCapture log;
+  WebSocketMgr manager;
+  manager.SetDeviceChange(true);
+  clock.Advance(std::chrono::seconds(6));
+  ASSERT_TRUE(manager.GetDeviceChange());
+  manager.SetDeviceChange(true);  // a monitor plugged while the rebind ran
+  manager.SetDeviceChange(false);
+  clock.Advance(std::chrono::seconds(6));
+  EXPECT_TRUE(manager.GetDeviceChange());
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
-// The agent's Windows service. Its start and stop only report; the agent's own work (system
-// events, monitor registry, server connection) is not attached yet.
+// The agent's Windows service. Its start hands the real start-up (monitor-control library,
+// server connection, worker threads) to a worker thread, so that the service manager sees the
+// service running at once.
 #pragma once
 
 #include "agent-windows/service/ServiceBase.h"
@@ -17,4 +18,8 @@ class HalvanePexonClientServiceAA : public CServiceBaseAA {
   void OnStop() override;
   void OnPause() override;
   void OnContinue() override;
+
+ private:
+  // Runs for the life of the process.
+  static void ServiceWorkerThread();
 };
