@@ -46,11 +46,7 @@ class WsSession : public ServerConnection {
   }
 
   void Close() override {
-    boost::asio::post(m_io, [this] {
-      boost::system::error_code ignored;
-      m_resolver.cancel();
-      boost::beast::get_lowest_layer(m_ws).socket().close(ignored);
-    });
+    boost::asio::post(m_io, [this] { CloseSocket(); });
   }
 
  protected:
@@ -66,9 +62,7 @@ class WsSession : public ServerConnection {
   // operations still pending can be dropped with the I/O thread.
   ~WsSession() override {
     boost::asio::post(m_io, [this] {
-      boost::system::error_code ignored;
-      m_resolver.cancel();
-      boost::beast::get_lowest_layer(m_ws).socket().close(ignored);
+      CloseSocket();
       m_io.stop();
     });
     m_thread.join();
@@ -156,6 +150,13 @@ class WsSession : public ServerConnection {
    private:
     std::shared_ptr<std::promise<boost::system::error_code>> m_result;
   };
+
+  // On the I/O thread: ends whatever operation is pending.
+  void CloseSocket() {
+    boost::system::error_code ignored;
+    m_resolver.cancel();
+    boost::beast::get_lowest_layer(m_ws).socket().close(ignored);
+  }
 
   template <typename Start>
   boost::system::error_code Await(Start&& start, bool limited = false) {
