@@ -38,7 +38,7 @@ Pairs MapCaps(const std::string& caps, std::int32_t maxPairs = 100) {
   return Collect(pairs.data(), count);
 }
 
-// The Part's sample string with other model-flag bytes.
+// A typical capability string, with the model-flag bytes under VCP 0xC6 chosen by the test.
 std::string Sample(const std::string& flags) {
   return "(prot(monitor)type(LCD)vcp(02 10 12 C6(" + flags + ") F8(05(00 01)))mccs_ver(2.2))";
 }
