@@ -56,7 +56,6 @@ class WebSocketMgr : public Singleton<WebSocketMgr> {
   bool GetDeviceChange();
 
   void SetIsInstall(bool installing) { m_bIsInstall.store(installing); }
-  bool IsInstall() const { return m_bIsInstall.load(); }
 
   void SendMsg(const std::string& msg, bool needSend);
   // For progress reports: keyed by the monitor's serial, see SendQueue::PushKeyed.
