@@ -3,35 +3,17 @@
 #include <algorithm>
 #include <utility>
 
+#include "agent-windows/monitors/RegistryStore.h"
 #include "foundation/log/Log.h"
-#include "foundation/sync/CCriticalSectionEx.h"
 #include "foundation/text/TimeText.h"
 
 namespace {
 
-// Never destroyed: listener and worker threads may still use the registry while the process
-// exits.
-struct Registry {
-  CCriticalSectionEx lock;
-  MonitorRegistry mapMonitorCtrl;
-};
-
-Registry& TheRegistry() {
-  static Registry* registry = new Registry();
-  return *registry;
-}
-
 // fn(MonitorRegistry&) under the registry lock; released on every way out.
 template <typename Fn>
 decltype(auto) WithRegistry(Fn&& fn) {
-  struct Held {
-    CCriticalSectionEx& lock;
-    explicit Held(CCriticalSectionEx& l) : lock(l) { lock.Lock(); }
-    ~Held() { lock.Unlock(); }
-  };
-  Registry& registry = TheRegistry();
-  Held held(registry.lock);
-  return std::forward<Fn>(fn)(registry.mapMonitorCtrl);
+  RegistryLock lock;
+  return std::forward<Fn>(fn)(lock.Store().mapMonitorCtrl);
 }
 
 // fn(MonitorState&) under the lock when the serial is known.
@@ -45,8 +27,17 @@ void WithKnownMonitor(const std::string& serial, Fn&& fn) {
 
 }  // namespace
 
+RegistryStore& TheRegistryStore() {
+  static RegistryStore* store = new RegistryStore();
+  return *store;
+}
+
 void InitMonitorRegistry() {
-  WithRegistry([](MonitorRegistry& monitors) { monitors.clear(); });
+  RegistryLock lock;
+  lock.Store().mapMonitorCtrl.clear();
+  const auto handles = TakeMonitorHandles(lock.Store());
+  lock.Release();
+  CloseMonitorHandles(handles);
 }
 
 bool IsDueForFullReport(const MonitorState& state, std::int64_t now) {

@@ -3,9 +3,12 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <map>
 #include <string>
+
+#include "moncontrol/hid/HidApi.h"
 
 struct MonitorState {
   std::int32_t vendor_id = 0;
@@ -29,7 +32,8 @@ struct MonitorState {
 // Serial to record; iteration in ascending byte order numbers the report entries.
 using MonitorRegistry = std::map<std::string, MonitorState>;
 
-// Empties the registry; called once at service start, before any thread uses it.
+// Empties the registry and closes the cached handles; called once at service start, before any
+// thread uses the registry.
 void InitMonitorRegistry();
 
 // Marked and more than 5 s past its time, taking now - time as unsigned, so a time ahead of the
@@ -53,3 +57,16 @@ void SetMonitorStatusValues(std::string serial, std::uint8_t monitorStatus, std:
                             std::int32_t lockStatus);
 // Refuses any index but 0 with a warning.
 void UpdateDeviceMutexStatus(std::string serial, std::uint8_t index, std::uint32_t value);
+
+// The cached handle of the monitor, or a new one opened from the record (cached even when
+// null, so the next call tries again). Used by the monitor-refresh thread only.
+mchid::hid_device* GetMonitorHandle(const MonitorState& state);
+
+// Rebuilds the registry from the enumerated monitor-control interfaces: new monitors are
+// opened and read once, known ones are marked for a full report, vanished ones dropped, and
+// the library's listeners restarted. False when the pass ended early; the caller retries.
+bool OnDeviceChangeRebindMessage();
+
+// The library's listener callback: records a monitor's announced VCP change for the next
+// heartbeat and applies its side effects on the registry.
+void MonitorCallback(mchid::hid_device* device, wchar_t* serial, void* message, std::size_t length);
