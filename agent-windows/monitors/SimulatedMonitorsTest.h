@@ -3,7 +3,9 @@
 // and an empty registry before and after every test.
 #pragma once
 
+#include <future>
 #include <string>
+#include <thread>
 
 #include "agent-windows/monitors/MonitorRegistry.h"
 #include "moncontrol/api/MonCtrlTest.h"
@@ -39,6 +41,35 @@ inline monsim::MonitorDescription AgentMonitor(const std::wstring& serial) {
   m.display.vendor.monitorInfo = monsim::EncodeMonitorInfo(info);
   return m;
 }
+
+// "Global\HalvaneSDK" held by another thread for the object's life, as another process using
+// the library would hold it.
+class GlobalMutexHeldElsewhere {
+ public:
+  GlobalMutexHeldElsewhere() {
+    std::promise<void> taken;
+    std::future<void> isTaken = taken.get_future();
+    m_holder = std::thread([this, &taken] {
+      HANDLE mutex = OpenMutexW(SYNCHRONIZE, FALSE, L"Global\\HalvaneSDK");
+      WaitForSingleObject(mutex, INFINITE);
+      taken.set_value();
+      m_release.get_future().wait();
+      ReleaseMutex(mutex);
+      CloseHandle(mutex);
+    });
+    isTaken.wait();
+  }
+  ~GlobalMutexHeldElsewhere() {
+    m_release.set_value();
+    m_holder.join();
+  }
+  GlobalMutexHeldElsewhere(const GlobalMutexHeldElsewhere&) = delete;
+  GlobalMutexHeldElsewhere& operator=(const GlobalMutexHeldElsewhere&) = delete;
+
+ private:
+  std::promise<void> m_release;
+  std::thread m_holder;
+};
 
 class SimulatedMonitorsTest : public MonCtrlTest {
  protected:

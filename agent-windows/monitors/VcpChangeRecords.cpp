@@ -25,6 +25,15 @@ ChangeRecords& TheChangeRecords() {
   return *records;
 }
 
+constexpr std::int32_t kExtendedPage = 0xF8;
+
+// A newer change of the same setting makes the older one moot: same code, and on the 0xF8
+// page the same sub-code.
+bool Supersedes(const PendingVcpCommand& newer, const PendingVcpCommand& older) {
+  if (newer.command[0] != older.command[0]) return false;
+  return newer.command[0] != kExtendedPage || newer.command[1] == older.command[1];
+}
+
 }  // namespace
 
 void AddVcpChangeRecord(const wchar_t* serial, const std::int32_t* record, std::size_t count) {
@@ -33,7 +42,12 @@ void AddVcpChangeRecord(const wchar_t* serial, const std::int32_t* record, std::
   std::copy_n(record, std::min(count, change.command.size()), change.command.begin());
   ChangeRecords& records = TheChangeRecords();
   std::lock_guard<std::mutex> lock(records.mutex);
-  records.messageMap[change.serial].push_back(std::move(change));
+  std::deque<PendingVcpCommand>& changes = records.messageMap[change.serial];
+  // Only the newest is compared: changes A, A, B, A leave A, B, A.
+  if (!changes.empty() && Supersedes(change, changes.back()))
+    changes.back() = std::move(change);
+  else
+    changes.push_back(std::move(change));
 }
 
 json TakeVcpChangeRecords(const std::string& serial) {

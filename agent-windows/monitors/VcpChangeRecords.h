@@ -8,8 +8,9 @@
 
 #include <nlohmann/json.hpp>
 
-// Appends the first count (at most 6) integers of record to the serial's records. Throws
-// std::range_error, storing nothing, for a serial that is not Unicode.
+// Appends the first count (at most 6) integers of record to the serial's records, or replaces
+// the newest of them when it has the same code (and, on the 0xF8 page, the same sub-code).
+// Throws std::range_error, storing nothing, for a serial that is not Unicode.
 void AddVcpChangeRecord(const wchar_t* serial, const std::int32_t* record, std::size_t count);
 
 // The serial's records, oldest first, each as its first three integers, and forgets them; null

@@ -1,8 +1,11 @@
 #include "agent-windows/monitors/VcpChangeRecords.h"
 
+#include <array>
+#include <cstdint>
 #include <stdexcept>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -36,6 +39,46 @@ TEST_F(VcpChangeRecordsTest, TakesOldestFirstAsThreeValuesOnce) {
   EXPECT_EQ(TakeVcpChangeRecords("A1"), nullptr);
 }
 
+struct ReplacementCase {
+  const char* name;
+  std::vector<std::pair<const wchar_t*, std::array<std::int32_t, 6>>> changes;
+  json keptForA1;
+};
+
+class ChangeReplacement : public VcpChangeRecordsTest, public ::testing::WithParamInterface<ReplacementCase> {};
+
+TEST_P(ChangeReplacement, NewestRecordOfTheSameSettingIsReplaced) {
+  for (const auto& [serial, change] : GetParam().changes) AddChange(serial, change);
+  EXPECT_EQ(TakeVcpChangeRecords("A1"), GetParam().keptForA1);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Changes, ChangeReplacement,
+    ::testing::Values(
+        ReplacementCase{"SameCodeKeepsTheLastValue",
+                        {{L"A1", {0x10, 20, 100, 0, 0, 0}},
+                         {L"A1", {0x10, 25, 100, 0, 0, 0}},
+                         {L"A1", {0x10, 30, 100, 0, 0, 0}}},
+                        json::parse("[[16,30,100]]")},
+        ReplacementCase{"OnlyTheNewestIsCompared",
+                        {{L"A1", {0x10, 20, 100, 0, 0, 0}},
+                         {L"A1", {0x10, 25, 100, 0, 0, 0}},
+                         {L"A1", {0x12, 70, 100, 0, 0, 0}},
+                         {L"A1", {0x10, 30, 100, 0, 0, 0}}},
+                        json::parse("[[16,25,100],[18,70,100],[16,30,100]]")},
+        ReplacementCase{"AnotherMonitorsChangeDoesNotSeparate",
+                        {{L"A1", {0x10, 20, 100, 0, 0, 0}},
+                         {L"B2", {0x12, 70, 100, 0, 0, 0}},
+                         {L"A1", {0x10, 30, 100, 0, 0, 0}}},
+                        json::parse("[[16,30,100]]")},
+        ReplacementCase{"ExtendedSameSubCodeKeepsTheLastValue",
+                        {{L"A1", {0xF8, 0x21, 1, 3, 0, 0}}, {L"A1", {0xF8, 0x21, 2, 3, 0, 0}}},
+                        json::parse("[[248,33,2]]")},
+        ReplacementCase{"ExtendedOtherSubCodeIsKept",
+                        {{L"A1", {0xF8, 0x21, 1, 3, 0, 0}}, {L"A1", {0xF8, 0x22, 0, 3, 0, 0}}},
+                        json::parse("[[248,33,1],[248,34,0]]")}),
+    [](const ::testing::TestParamInfo<ReplacementCase>& info) { return info.param.name; });
+
 TEST_F(VcpChangeRecordsTest, SerialWithoutRecordsGivesNullAndLogsOnlyWhenOthersHaveSome) {
   testkit::LogCapture log;
   EXPECT_EQ(TakeVcpChangeRecords("A1"), nullptr);
@@ -62,14 +105,14 @@ TEST_F(VcpChangeRecordsTest, SerialThatIsNotUnicodeStoresNothing) {
 }
 
 // Listener threads append while the heartbeat takes: every record comes out exactly once and
-// in its thread's order.
+// in its thread's order. Codes are unique, so no record replaces another.
 TEST_F(VcpChangeRecordsTest, ConcurrentAddsAreTakenExactlyOnceInOrder) {
   constexpr int kThreads = 4;
   constexpr int kPerThread = 2000;
   std::vector<std::thread> listeners;
   for (int thread = 0; thread < kThreads; ++thread)
     listeners.emplace_back([thread] {
-      for (int i = 0; i < kPerThread; ++i) AddChange(L"A1", {thread, i, 0, 0, 0, 0});
+      for (int i = 0; i < kPerThread; ++i) AddChange(L"A1", {i * kThreads + thread, thread, 0, 0, 0, 0});
     });
   std::vector<int> next(kThreads, 0);
   int taken = 0;
@@ -77,8 +120,8 @@ TEST_F(VcpChangeRecordsTest, ConcurrentAddsAreTakenExactlyOnceInOrder) {
     json changes = TakeVcpChangeRecords("A1");
     if (changes.is_null()) return;
     for (const json& change : changes) {
-      const int thread = change[0];
-      ASSERT_EQ(change[1].get<int>(), next[thread]) << "thread " << thread;
+      const int thread = change[1];
+      ASSERT_EQ(change[0].get<int>(), next[thread] * kThreads + thread) << "thread " << thread;
       ++next[thread];
       ++taken;
     }

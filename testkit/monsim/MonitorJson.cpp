@@ -63,15 +63,24 @@ std::vector<std::uint8_t> ParseHexBytes(const json& value, const std::string& wh
   return bytes;
 }
 
-std::uint8_t HexByteFromText(const std::string& text, const std::string& where) {
+// 1 to `most` hex digits, with or without "0x"; `what` names the kind in the message.
+std::uint16_t HexFromText(const std::string& text, std::size_t most, const char* what, const std::string& where) {
   std::string digits = text.rfind("0x", 0) == 0 || text.rfind("0X", 0) == 0 ? text.substr(2) : text;
-  if (digits.empty() || digits.size() > 2) Fail(where, "\"" + text + "\" is not a hex byte");
-  int value = 0;
+  if (digits.empty() || digits.size() > most) Fail(where, "\"" + text + "\" is not " + what);
+  unsigned value = 0;
   for (char c : digits) {
-    if (HexDigit(c) < 0) Fail(where, "\"" + text + "\" is not a hex byte");
-    value = value * 16 + HexDigit(c);
+    if (HexDigit(c) < 0) Fail(where, "\"" + text + "\" is not " + what);
+    value = value * 16 + static_cast<unsigned>(HexDigit(c));
   }
-  return static_cast<std::uint8_t>(value);
+  return static_cast<std::uint16_t>(value);
+}
+
+std::uint8_t HexByteFromText(const std::string& text, const std::string& where) {
+  return static_cast<std::uint8_t>(HexFromText(text, 2, "a hex byte", where));
+}
+
+std::uint16_t SubCodeFromText(const std::string& text, const std::string& where) {
+  return HexFromText(text, 4, "a sub-code of 1 to 4 hex digits", where);
 }
 
 // The members of one object, taken by name; members nobody asked for are refused, so a
@@ -137,9 +146,12 @@ class Fields {
   std::set<std::string> m_used;
 };
 
-std::map<std::uint8_t, VcpValue> ParseVcp(const json& value, const std::string& where) {
-  if (!value.is_object()) Fail(where, "expected an object of VCP codes");
-  std::map<std::uint8_t, VcpValue> vcp;
+// {"<hex code>": {"current": n, "maximum": n, "type": n}, ...}; `codes` names the keys' kind.
+template <typename Code>
+std::map<Code, VcpValue> ParseValues(const json& value, const std::string& where, const char* codes,
+                                     Code (*parseCode)(const std::string&, const std::string&)) {
+  if (!value.is_object()) Fail(where, std::string("expected an object of ") + codes);
+  std::map<Code, VcpValue> values;
   for (const auto& [code, entry] : value.items()) {
     std::string at = where + "." + code;
     Fields f(entry, at);
@@ -148,15 +160,18 @@ std::map<std::uint8_t, VcpValue> ParseVcp(const json& value, const std::string& 
     v.maximum = f.Number<std::uint16_t>("maximum", 100);
     v.type = f.Number<std::uint8_t>("type", 0);
     f.RejectUnknown();
-    vcp[HexByteFromText(code, at)] = v;
+    // "5" and "05" name one code.
+    if (!values.emplace(parseCode(code, at), v).second) Fail(at, "the code is given twice");
   }
-  return vcp;
+  return values;
 }
 
 // The display members of a monitor or of a chained monitor.
 Display ParseDisplay(Fields& f) {
   Display display;
-  if (const json* vcp = f.Get("vcp")) display.vcp = ParseVcp(*vcp, f.At("vcp"));
+  if (const json* vcp = f.Get("vcp")) display.vcp = ParseValues(*vcp, f.At("vcp"), "VCP codes", HexByteFromText);
+  if (const json* extended = f.Get("extended"))
+    display.extended = ParseValues(*extended, f.At("extended"), "sub-codes", SubCodeFromText);
   if (const json* caps = f.Get("capabilities"); caps && !caps->is_null()) {
     if (!caps->is_string()) Fail(f.At("capabilities"), "expected a text or null");
     display.capabilities = caps->get<std::string>();
@@ -207,6 +222,11 @@ std::uint32_t DefaultFaultValue(FaultKind kind) {
 std::uint8_t ParseHexByte(const json& value, const std::string& where) {
   if (!value.is_string()) Fail(where, "expected a hex text");
   return HexByteFromText(value.get<std::string>(), where);
+}
+
+std::uint16_t ParseSubCode(const json& value, const std::string& where) {
+  if (!value.is_string()) Fail(where, "expected a hex text");
+  return SubCodeFromText(value.get<std::string>(), where);
 }
 
 MonitorEntry ParseMonitor(const json& value, const std::string& where) {

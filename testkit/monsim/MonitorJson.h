@@ -8,12 +8,15 @@
 //    "collections": [{"usagePage": 128, "usage": 1, "interface": 0,
 //                     "inputReportLength": 65, "outputReportLength": 65}, ...],
 //    "vcp": {"10": {"current": 50, "maximum": 100, "type": 0}, ...},
+//    "extended": {"05": {"current": 1, "maximum": 1, "type": 0}, ...},
 //    "capabilities": "(prot(monitor)vcp(10))", "capabilityFragment": 32,
-//    "chain": [{"port": "1", "vcp": {...}, "capabilities": "..."}],
+//    "chain": [{"port": "1", "vcp": {...}, "extended": {...}, "capabilities": "..."}],
 //    "vendor": {...} (testkit/monsim/vendor/VendorJson.h; a chained monitor may have one too),
 //    "plugged": true}
 // A missing or null string is one the device does not report. VCP codes and ports are hex
-// texts. Without "collections" the monitor has one control collection, interface 0.
+// texts of one byte; "extended" is the maker's page behind VCP F8, keyed by sub-feature code
+// (1 to 4 hex digits). A code may be given once only. Without "collections" the monitor has
+// one control collection, interface 0.
 // Fault: {"kind": "status" | "late" | "missing" | "duplicate" | "mismatch" |
 //   "messages-before" | "bad-checksum" | "hostile-data-length" | "hostile-ddc-length" |
 //   "write-failure" | "vanish", "value": n, "count": n, "message": {...}} (Faults.h).
@@ -53,6 +56,8 @@ Fault ParseFault(const nlohmann::json& value, const std::string& where);
 DeviceMessage ParseMessage(const nlohmann::json& value, const std::string& where);
 // A VCP code or port: a hex text of one byte ("10", "0x10").
 std::uint8_t ParseHexByte(const nlohmann::json& value, const std::string& where);
+// A sub-feature code of the extended page: 1 to 4 hex digits ("05", "0x0102").
+std::uint16_t ParseSubCode(const nlohmann::json& value, const std::string& where);
 
 nlohmann::json RequestToJson(const RecordedRequest& request);
 nlohmann::json VcpToJson(const VcpValue& value);

@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <fstream>
 
+#include "testkit/monsim/vendor/VendorTables.h"
+
 namespace monsim {
 namespace {
 
@@ -60,12 +62,26 @@ TEST(MonitorJson, AnEmptyMonitorGetsTheDefaults) {
   EXPECT_TRUE(m.chain.empty());
 }
 
+struct RefusedCase {
+  const char* text;
+  const char* message;
+};
+
+template <std::size_t N>
+void ExpectRefused(const RefusedCase (&cases)[N]) {
+  for (const RefusedCase& c : cases) {
+    SCOPED_TRACE(c.text);
+    try {
+      ParseMonitorFile(c.text);
+      ADD_FAILURE() << "accepted";
+    } catch (const JsonFormError& e) {
+      EXPECT_NE(std::string(e.what()).find(c.message), std::string::npos) << e.what();
+    }
+  }
+}
+
 TEST(MonitorJson, BadFilesAreRefusedWithThePlaceNamed) {
-  struct Case {
-    const char* text;
-    const char* message;
-  };
-  const Case cases[] = {
+  const RefusedCase cases[] = {
       {"{", "not valid JSON"},
       {"[]", "file: expected an object"},
       {R"({"screens": []})", "unknown key \"screens\""},
@@ -85,16 +101,88 @@ TEST(MonitorJson, BadFilesAreRefusedWithThePlaceNamed) {
       {R"({"monitors": [{"chain": [{"vcp": {}}]}]})", "chain[0]: needs a \"port\""},
       {R"({"monitors": [{"chain": [{"port": "1"}, {"port": "01"}]}]})", "chain[1]: port used twice"},
       {R"({"monitors": [{"plugged": 1}]})", "plugged: expected true or false"},
+      {R"({"monitors": [{"vcp": {"10": {}, "0x10": {}}}]})", "monitors[0].vcp.10: the code is given twice"},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.text);
-    try {
-      ParseMonitorFile(c.text);
-      ADD_FAILURE() << "accepted";
-    } catch (const JsonFormError& e) {
-      EXPECT_NE(std::string(e.what()).find(c.message), std::string::npos) << e.what();
-    }
+  ExpectRefused(cases);
+}
+
+TEST(MonitorJson, ExtendedPageIsKeyedBySubCodesOfOneToFourHexDigits) {
+  const struct {
+    const char* key;
+    std::uint16_t subCode;
+  } cases[] = {{"05", 0x05}, {"5", 0x05}, {"0x21", 0x21}, {"0102", 0x0102}, {"ffff", 0xFFFF}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.key);
+    const std::string key = std::string("\"") + c.key + "\"";
+    auto entries = ParseMonitorFile(R"({"monitors": [{"extended": {)" + key + R"(: {"current": 1, "maximum": 1}},
+        "chain": [{"port": "1", "extended": {)" + key + R"(: {"current": 2, "type": 1}}}]}]})");
+    const MonitorDescription& m = entries.at(0).description;
+    ASSERT_EQ(m.display.extended.size(), 1u);
+    const VcpValue& own = m.display.extended.at(c.subCode);
+    EXPECT_EQ(own.current, 1);
+    EXPECT_EQ(own.maximum, 1);
+    const VcpValue& chained = m.chain.at(1).extended.at(c.subCode);
+    EXPECT_EQ(chained.current, 2);
+    EXPECT_EQ(chained.maximum, 100);
+    EXPECT_EQ(chained.type, 1);
   }
+}
+
+TEST(MonitorJson, BadExtendedPagesAreRefusedWithThePlaceNamed) {
+  const RefusedCase cases[] = {
+      {R"({"monitors": [{"extended": []}]})", "monitors[0].extended: expected an object of sub-codes"},
+      {R"({"monitors": [{"extended": {"12345": {}}}]})",
+       "monitors[0].extended.12345: \"12345\" is not a sub-code of 1 to 4 hex digits"},
+      {R"({"monitors": [{"extended": {"": {}}}]})", "is not a sub-code of 1 to 4 hex digits"},
+      {R"({"monitors": [{"extended": {"0x": {}}}]})", "is not a sub-code of 1 to 4 hex digits"},
+      {R"({"monitors": [{"extended": {"F8-05": {}}}]})", "is not a sub-code of 1 to 4 hex digits"},
+      {R"({"monitors": [{"extended": {"5": {}, "0005": {}}}]})", "the code is given twice"},
+      {R"({"monitors": [{"extended": {"05": 1}}]})", "monitors[0].extended.05: expected an object"},
+      {R"({"monitors": [{"extended": {"05": {"value": 1}}}]})", "extended.05: unknown key \"value\""},
+      {R"({"monitors": [{"extended": {"05": {"maximum": 65536}}}]})", "extended.05.maximum: out of range"},
+      {R"({"monitors": [{"chain": [{"port": "1", "extended": {"g": {}}}]}]})",
+       "monitors[0].chain[0].extended.g: \"g\" is not a sub-code"},
+  };
+  ExpectRefused(cases);
+}
+
+// The file that the agents' end-to-end tests and the demo run on.
+TEST(MonitorJson, TheTwoMonitorFileHoldsWhatTheAgentReads) {
+  const auto entries = LoadMonitorFile(MONSIM_TWO_MONITORS_FILE);
+  ASSERT_EQ(entries.size(), 2u);
+  const struct {
+    const char* serial;
+    const char* model;
+    std::uint16_t brightness;
+  } expected[] = {{"TVK24Q100001", "TV-2415Q", 50}, {"TVK27Q100002", "TV-2715Q", 60}};
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    const MonitorDescription& m = entries[i].description;
+    SCOPED_TRACE(m.id);
+    EXPECT_TRUE(entries[i].plugged);
+    EXPECT_EQ(m.id, expected[i].serial);
+    EXPECT_EQ(m.serial, std::wstring(m.id.begin(), m.id.end()));
+    const Display& d = m.display;
+    EXPECT_EQ(d.vcp.at(0x10).current, expected[i].brightness);
+    for (std::uint8_t code : {0x12, 0xC0, 0xD6, 0xEC, 0xF6, 0xFA}) EXPECT_TRUE(d.vcp.count(code)) << +code;
+    EXPECT_EQ(d.vcp.at(0xEC).maximum, 0xFFFF);  // the agent writes 0xFF01 to it
+    EXPECT_EQ(d.extended.at(0x05).maximum, 1);
+    EXPECT_EQ(d.extended.at(0x21).maximum, 1);
+    ASSERT_TRUE(d.capabilities);
+    // Table version 2 with its fourth byte 0x80 enables 10, 12 and F8 05.
+    EXPECT_NE(d.capabilities->find("C6(02 00 80 80)"), std::string::npos);
+    EXPECT_NE(d.capabilities->find("F8(05(00 01)"), std::string::npos);
+
+    MonitorInfoFields info;
+    info.modelName = expected[i].model;
+    info.specialID = "A1";
+    info.vendorID = "QLM";
+    info.sn = expected[i].serial;
+    info.debugVersion = 12;
+    info.releaseVersion = 3;
+    EXPECT_EQ(d.vendor.monitorInfo, EncodeMonitorInfo(info));
+  }
+  // The agent keeps its monitors in serial order; the first must come first.
+  EXPECT_LT(entries[0].description.serial, entries[1].description.serial);
 }
 
 TEST(MonitorJson, LoadingNamesTheFile) {

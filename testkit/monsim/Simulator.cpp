@@ -18,6 +18,33 @@ std::string DefaultId(const MonitorDescription& monitor, std::size_t known) {
   return "monitor" + std::to_string(known + 1);
 }
 
+// A display's VCP page or its extended page.
+template <typename Code>
+using Page = std::map<Code, VcpValue> Display::*;
+
+template <typename Code>
+bool SetValue(detail::Bus& bus, const std::string& id, std::optional<std::uint8_t> port, Page<Code> page, Code code,
+              std::uint16_t value) {
+  std::lock_guard lock(bus.mutex);
+  auto monitor = bus.Find(id);
+  Display* display = monitor ? monitor->FindDisplay(port) : nullptr;
+  if (!display) return false;
+  (display->*page)[code].current = value;
+  return true;
+}
+
+template <typename Code>
+std::optional<VcpValue> Value(detail::Bus& bus, const std::string& id, std::optional<std::uint8_t> port,
+                              Page<Code> page, Code code) {
+  std::lock_guard lock(bus.mutex);
+  auto monitor = bus.Find(id);
+  Display* display = monitor ? monitor->FindDisplay(port) : nullptr;
+  if (!display) return std::nullopt;
+  auto it = (display->*page).find(code);
+  if (it == (display->*page).end()) return std::nullopt;
+  return it->second;
+}
+
 }  // namespace
 
 Simulator::Simulator(ReadWaits waits)
@@ -77,23 +104,22 @@ std::vector<std::string> Simulator::PluggedMonitors() const {
 
 bool Simulator::SetVcp(const std::string& id, std::uint8_t code, std::uint16_t value,
                        std::optional<std::uint8_t> port) {
-  std::lock_guard lock(m_bus->mutex);
-  auto monitor = m_bus->Find(id);
-  Display* display = monitor ? monitor->FindDisplay(port) : nullptr;
-  if (!display) return false;
-  display->vcp[code].current = value;
-  return true;
+  return SetValue(*m_bus, id, port, &Display::vcp, code, value);
 }
 
 std::optional<VcpValue> Simulator::Vcp(const std::string& id, std::uint8_t code,
                                        std::optional<std::uint8_t> port) const {
-  std::lock_guard lock(m_bus->mutex);
-  auto monitor = m_bus->Find(id);
-  Display* display = monitor ? monitor->FindDisplay(port) : nullptr;
-  if (!display) return std::nullopt;
-  auto it = display->vcp.find(code);
-  if (it == display->vcp.end()) return std::nullopt;
-  return it->second;
+  return Value(*m_bus, id, port, &Display::vcp, code);
+}
+
+bool Simulator::SetExtendedVcp(const std::string& id, std::uint16_t subCode, std::uint16_t value,
+                               std::optional<std::uint8_t> port) {
+  return SetValue(*m_bus, id, port, &Display::extended, subCode, value);
+}
+
+std::optional<VcpValue> Simulator::ExtendedVcp(const std::string& id, std::uint16_t subCode,
+                                               std::optional<std::uint8_t> port) const {
+  return Value(*m_bus, id, port, &Display::extended, subCode);
 }
 
 std::optional<MonitorDescription> Simulator::State(const std::string& id) const {

@@ -60,6 +60,12 @@ class Simulator final : public mchid::HidBackend {
               std::optional<std::uint8_t> port = std::nullopt);
   std::optional<VcpValue> Vcp(const std::string& id, std::uint8_t code,
                               std::optional<std::uint8_t> port = std::nullopt) const;
+  // The same for a sub-feature of the extended page (VCP F8); adding one gives a display
+  // without the page one.
+  bool SetExtendedVcp(const std::string& id, std::uint16_t subCode, std::uint16_t value,
+                      std::optional<std::uint8_t> port = std::nullopt);
+  std::optional<VcpValue> ExtendedVcp(const std::string& id, std::uint16_t subCode,
+                                      std::optional<std::uint8_t> port = std::nullopt) const;
   // The live state of a known monitor: what Set requests, I2C writes and function calls made it.
   std::optional<MonitorDescription> State(const std::string& id) const;
   bool QueueFault(const std::string& id, const Fault& fault);

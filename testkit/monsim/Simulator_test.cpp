@@ -209,6 +209,24 @@ TEST_F(SimulatorTest, ControlsAddressMonitorsAndTheirChainedOnes) {
   EXPECT_EQ(sim.Enumerate(0, 0)[0].product_string, L"Replaced");
 }
 
+TEST_F(SimulatorTest, ControlsReachTheExtendedPageThatTheDeviceServes) {
+  EXPECT_FALSE(sim.ExtendedVcp("S1", 0x05));
+  ASSERT_TRUE(sim.SetExtendedVcp("S1", 0x05, 1));  // the display had no page: now it has one
+  ASSERT_TRUE(sim.SetExtendedVcp("S1", 0x0102, 9, 1));
+  EXPECT_FALSE(sim.SetExtendedVcp("S1", 0x05, 1, 7));
+  EXPECT_FALSE(sim.ExtendedVcp("S1", 0x0102));
+  EXPECT_EQ(sim.ExtendedVcp("S1", 0x0102, 1)->current, 9);
+  EXPECT_FALSE(sim.ExtendedVcp("nobody", 0x05));
+
+  auto connection = OpenControl();
+  ASSERT_GT(WriteRequest(*connection, DdcciRequest(1, {0x51, 0x84, 0x03, 0xF8, 0x00, 0x05}, true)), 0);
+  ReadMessage(*connection);  // the set's acknowledgement, if any
+  ASSERT_GT(WriteRequest(*connection, DdcciRequest(2, {0x51, 0x82, 0x01, 0xF7})), 0);
+  auto reply = ReadMessage(*connection);
+  ASSERT_TRUE(reply);
+  EXPECT_EQ(PayloadOf(*reply).at(9), 1);
+}
+
 TEST_F(SimulatorTest, AReadWithoutLimitWakesWhenTheMonitorIsUnplugged) {
   auto connection = OpenControl();
   EXPECT_EQ(ResultOfBlockedRead(*connection, [&] { sim.Unplug("S1"); }), -1);

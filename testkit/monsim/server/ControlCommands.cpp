@@ -7,6 +7,8 @@ namespace {
 
 using nlohmann::json;
 
+constexpr std::uint8_t kExtendedPage = 0xF8;
+
 const json& Member(const json& command, const char* key) {
   auto it = command.find(key);
   if (it == command.end()) throw JsonFormError(std::string("command: needs \"") + key + "\"");
@@ -22,6 +24,20 @@ std::string Id(const json& command) {
 std::optional<std::uint8_t> Port(const json& command) {
   if (!command.contains("port")) return std::nullopt;
   return ParseHexByte(command["port"], "command.port");
+}
+
+// A VCP code, or with a "subCode" a sub-feature of the extended page behind VCP F8.
+struct VcpAddress {
+  std::uint8_t code = 0;
+  std::optional<std::uint16_t> subCode;
+};
+
+VcpAddress Address(const json& command) {
+  VcpAddress address{ParseHexByte(Member(command, "code"), "command.code"), std::nullopt};
+  if (!command.contains("subCode")) return address;
+  if (address.code != kExtendedPage) throw JsonFormError("command.subCode: only code F8 has sub-codes");
+  address.subCode = ParseSubCode(command["subCode"], "command.subCode");
+  return address;
 }
 
 json Done(bool done, const std::string& failure) {
@@ -49,16 +65,24 @@ json Execute(Simulator& sim, const json& command) {
   if (cmd == "list") return {{"ok", true}, {"plugged", sim.PluggedMonitors()}};
   if (cmd == "set-vcp") {
     std::string id = Id(command);
-    std::uint8_t code = ParseHexByte(Member(command, "code"), "command.code");
+    VcpAddress address = Address(command);
     const json& value = Member(command, "value");
     if (!value.is_number_unsigned() || value.get<std::uint64_t>() > 0xFFFF)
       throw JsonFormError("command.value: expected 0 to 65535");
-    return Done(sim.SetVcp(id, code, value.get<std::uint16_t>(), Port(command)), "no monitor \"" + id + "\" at that port");
+    const auto v = value.get<std::uint16_t>();
+    bool done = address.subCode ? sim.SetExtendedVcp(id, *address.subCode, v, Port(command))
+                                : sim.SetVcp(id, address.code, v, Port(command));
+    return Done(done, "no monitor \"" + id + "\" at that port");
   }
   if (cmd == "get-vcp") {
     std::string id = Id(command);
-    auto value = sim.Vcp(id, ParseHexByte(Member(command, "code"), "command.code"), Port(command));
-    if (!value) return Done(false, "no such VCP code on \"" + id + "\"");
+    VcpAddress address = Address(command);
+    auto value = address.subCode ? sim.ExtendedVcp(id, *address.subCode, Port(command))
+                                 : sim.Vcp(id, address.code, Port(command));
+    if (!value) {
+      const char* what = address.subCode ? "no such VCP F8 sub-code on \"" : "no such VCP code on \"";
+      return Done(false, what + id + "\"");
+    }
     return {{"ok", true}, {"vcp", VcpToJson(*value)}};
   }
   if (cmd == "fault") {

@@ -38,6 +38,47 @@ TEST_F(ControlCommandsTest, SetAndGetVcpOfTheMonitorAndOfAChainedOne) {
   EXPECT_FALSE(Run(R"({"cmd": "get-vcp", "id": "S1", "code": "99"})")["ok"]);
 }
 
+TEST_F(ControlCommandsTest, SetAndGetVcpReachTheExtendedPageBySubCode) {
+  ASSERT_EQ(Run(R"({"cmd": "plug", "monitor": {"id": "E", "extended": {"05": {"current": 1, "maximum": 1}},
+                 "chain": [{"port": "1", "extended": {"21": {"maximum": 1}}}]}})")["ok"], true);
+  const json noSubCode = {{"ok", false}, {"error", "no such VCP F8 sub-code on \"E\""}};
+  const struct {
+    const char* command;
+    json answer;
+  } steps[] = {
+      {R"({"cmd": "get-vcp", "id": "E", "code": "F8", "subCode": "05"})",
+       {{"ok", true}, {"vcp", {{"current", 1}, {"maximum", 1}, {"type", 0}}}}},
+      {R"({"cmd": "set-vcp", "id": "E", "code": "F8", "subCode": "5", "value": 0})", {{"ok", true}}},
+      {R"({"cmd": "get-vcp", "id": "E", "code": "0xF8", "subCode": "0x0005"})",
+       {{"ok", true}, {"vcp", {{"current", 0}, {"maximum", 1}, {"type", 0}}}}},
+      {R"({"cmd": "get-vcp", "id": "E", "code": "F8", "subCode": "21"})", noSubCode},
+      {R"({"cmd": "set-vcp", "id": "E", "code": "F8", "subCode": "21", "value": 1, "port": "1"})", {{"ok", true}}},
+      {R"({"cmd": "get-vcp", "id": "E", "code": "F8", "subCode": "21", "port": "1"})",
+       {{"ok", true}, {"vcp", {{"current", 1}, {"maximum", 1}, {"type", 0}}}}},
+      {R"({"cmd": "set-vcp", "id": "E", "code": "F8", "subCode": "0102", "value": 7})", {{"ok", true}}},
+      {R"({"cmd": "get-vcp", "id": "E", "code": "F8", "subCode": "102"})",
+       {{"ok", true}, {"vcp", {{"current", 7}, {"maximum", 100}, {"type", 0}}}}},
+      {R"({"cmd": "set-vcp", "id": "E", "code": "F8", "subCode": "05", "value": 1, "port": "9"})",
+       {{"ok", false}, {"error", "no monitor \"E\" at that port"}}},
+      {R"({"cmd": "get-vcp", "id": "nobody", "code": "F8", "subCode": "05"})",
+       {{"ok", false}, {"error", "no such VCP F8 sub-code on \"nobody\""}}},
+      {R"({"cmd": "set-vcp", "id": "E", "code": "10", "subCode": "05", "value": 1})",
+       {{"ok", false}, {"error", "command.subCode: only code F8 has sub-codes"}}},
+      {R"({"cmd": "get-vcp", "id": "E", "code": "F8", "subCode": "12345"})",
+       {{"ok", false}, {"error", "command.subCode: \"12345\" is not a sub-code of 1 to 4 hex digits"}}},
+      {R"({"cmd": "get-vcp", "id": "E", "code": "F8", "subCode": 5})",
+       {{"ok", false}, {"error", "command.subCode: expected a hex text"}}},
+      // Without a sub-code, F8 is the plain VCP code: the page's selection.
+      {R"({"cmd": "set-vcp", "id": "E", "code": "F8", "value": 33})", {{"ok", true}}},
+  };
+  for (const auto& step : steps) {
+    SCOPED_TRACE(step.command);
+    EXPECT_EQ(Run(step.command), step.answer);
+  }
+  EXPECT_EQ(sim.Vcp("E", 0xF8)->current, 33);
+  EXPECT_EQ(sim.ExtendedVcp("E", 0x05)->current, 0);
+}
+
 TEST_F(ControlCommandsTest, FaultsMessagesAndRecordedRequests) {
   auto connection = sim.Open("monsim/S1/0");
   EXPECT_EQ(Run(R"({"cmd": "fault", "id": "S1", "fault": {"kind": "status", "value": 4}})"), (json{{"ok", true}}));
