@@ -20,7 +20,6 @@
 
 namespace {
 
-constexpr std::uint32_t kGlobalMutexWaitMs = 2000;
 constexpr std::int32_t kUsbAlwaysOn = 0xFF01;
 
 struct FreeList {

@@ -27,7 +27,6 @@ constexpr std::int32_t kFactoryReset = 0x04;
 constexpr std::int32_t kLockCode = 0xF6;
 constexpr std::int32_t kPowerCode = 0xD6;
 
-constexpr std::uint32_t kGlobalMutexWaitMs = 2000;
 constexpr std::uint32_t kMutexMissedPauseMs = 1000;
 
 constexpr std::int32_t kQuickSettleMs = 400;

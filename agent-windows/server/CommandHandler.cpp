@@ -1,38 +1,144 @@
 #include "agent-windows/server/CommandHandler.h"
 
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
 #include <nlohmann/json.hpp>
 
 #include "agent-windows/CaughtException.h"
 #include "agent-windows/monitors/MonitorRegistry.h"
+#include "agent-windows/monitors/PendingVcpCommands.h"
 #include "agent-windows/server/ServerMessages.h"
 #include "agent-windows/server/WebSocketMgr.h"
+#include "agent-windows/update/InstallQueue.h"
+#include "agent-windows/update/InstallationSequence.h"
+#include "foundation/clock/Clock.h"
 #include "foundation/log/Log.h"
+
+using nlohmann::json;
 
 namespace {
 
 constexpr int kResponseOk = 0;
+constexpr int kResponseDownFileFail = 3;
+constexpr std::int32_t kExtendedPage = 248;
+constexpr std::uint32_t kBeforeInstallMs = 100;
 
-void Dispatch(const nlohmann::json& message) {
-  if (message.is_object() && message.contains("cmdid")) {
-    std::int64_t cmdid = GetJsonInt64(message, "cmdid");
-    WebSocketMgr::GetInstance()->SendMsg(BuildResponse(cmdid, kResponseOk), true);
+// How the handling of one message left the firmware updates.
+enum class UpdateState {
+  Unchanged,
+  Idle,  // an accepted update ended without an installer: the next waiting one may start
+};
+
+void SendResponse(std::int64_t cmdid, int status) {
+  WebSocketMgr::GetInstance()->SendMsg(BuildResponse(cmdid, status), true);
+}
+
+void ReturnToIdle() {
+  g_bIsUpdating.store(false);
+  g_bIsInstall.store(false);
+  WebSocketMgr::GetInstance()->SetIsInstall(false);
+}
+
+// The value when it is an array; the JSON library's type error for anything else.
+const json& RequireArray(const json& value) {
+  if (!value.is_array())
+    throw json::type_error::create(302, std::string("type must be array, but is ") + value.type_name(), &value);
+  return value;
+}
+
+// [code, value] or [248, sub-code, value] as a six-integer record; false when too short.
+bool ToRecord(const json& command, std::array<std::int32_t, 6>& record) {
+  const json& values = RequireArray(command);
+  if (values.size() < 2) return false;
+  record = {JsonToInt32(values[0]), JsonToInt32(values[1]), 0, 0, 0, 0};
+  if (record[0] != kExtendedPage) return true;
+  if (values.size() < 3) return false;
+  record[2] = JsonToInt32(values[2]);
+  return true;
+}
+
+void QueueDisplayCommands(const json& message) {
+  MonitorRegistry monitors;
+  CopyMonitorRegistry(monitors);
+  if (monitors.empty()) {
+    LogInfo(L"displayCommand Monitor count = 0.");
+    return;
   }
+  const json& entries = RequireArray(message.at("monitorList"));
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    const std::string serial = entries[i].at("serialNumber").get<std::string>();
+    LogInfo(L"displayCommand sn = %S.", serial.c_str());
+    for (const json& command : RequireArray(entries[i].at("funcList"))) {
+      try {
+        std::array<std::int32_t, 6> record{};
+        if (ToRecord(command, record)) addChangeVcpCode(serial, record.data());
+      } catch (...) {
+        LogCaughtException(L"SetVCPFeatureByVector");
+      }
+    }
+    LogInfo(L"Monitor %d func Over! ", static_cast<int>(i));
+  }
+}
+
+// The whole text is what waits in the queue, to be handled again as it arrived.
+UpdateState StartFirmwareUpdate(const json& message, const std::string& text) {
+  const json& monitorList = RequireArray(message.at("monitorList"));
+  if (monitorList.empty()) return UpdateState::Unchanged;
+  if (QueueWhileUpdating(text)) return UpdateState::Unchanged;
+  try {
+    tarvik::SleepMs(kBeforeInstallMs);
+    GetJsonInt(monitorList.at(0), "index");
+    if (RunInstallationSequence(monitorList)) return UpdateState::Unchanged;
+  } catch (...) {
+    // A malformed command must never leave updates blocked.
+    LogCaughtException(L"ParseControlCmd");
+    ReturnToIdle();
+    return UpdateState::Idle;
+  }
+  SendResponse(GetJsonInt64(message, "cmdid"), kResponseDownFileFail);
+  ReturnToIdle();
+  return UpdateState::Idle;
+}
+
+UpdateState Dispatch(const std::string& text) {
+  const json message = json::parse(text);
+  if (message.is_object() && message.contains("cmdid")) SendResponse(GetJsonInt64(message, "cmdid"), kResponseOk);
   const std::string type = message.at("type").get<std::string>();
-  if (type == "RefreshAllStatus") {
+  if (type == "displayCommand" || type == "advDispCommand") {
+    QueueDisplayCommands(message);
+  } else if (type == "firmwareUpdateCommand") {
+    return StartFirmwareUpdate(message, text);
+  } else if (type == "RefreshAllStatus") {
     MarkAllMonitorsStale();
   } else if (type == "reportResponseOk") {
     // An acknowledgement: nothing beyond the "ok".
   } else {
     LogWarn(L"An unsupported command was received!");
   }
+  return UpdateState::Unchanged;
+}
+
+UpdateState HandleOne(const std::string& text) {
+  try {
+    return Dispatch(text);
+  } catch (...) {
+    LogCaughtException(L"ParseControlCmd");
+  }
+  return UpdateState::Unchanged;
 }
 
 }  // namespace
 
 void ParseControlCmd(const std::string& text) {
-  try {
-    Dispatch(nlohmann::json::parse(text));
-  } catch (...) {
-    LogCaughtException(L"ParseControlCmd");
-  }
+  if (HandleOne(text) == UpdateState::Idle) RunQueuedFirmwareCommands();
+}
+
+void RunQueuedFirmwareCommands() {
+  // A loop, not recursion: a long queue of failing commands never deepens the stack.
+  while (std::optional<std::string> next = TakeNextInstallCommand())
+    if (HandleOne(*next) != UpdateState::Idle) return;
 }

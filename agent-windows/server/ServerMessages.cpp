@@ -16,37 +16,35 @@ namespace {
 
 constexpr std::array<const char*, 4> kResponseStatus = {"ok", "busy", "heartbeat", "downFileFail"};
 
-[[noreturn]] void ThrowOutOfRange(const std::string& key, const json& value) {
-  throw json::out_of_range::create(406, "number overflow converting key '" + key + "'", &value);
+[[noreturn]] void ThrowOutOfRange(const std::string& what, const json& value) {
+  throw json::out_of_range::create(406, "number overflow converting " + what, &value);
 }
 
 template <typename Int>
-Int IntegerInRange(auto number, const std::string& key, const json& value) {
-  if (!std::in_range<Int>(number)) ThrowOutOfRange(key, value);
+Int IntegerInRange(auto number, const std::string& what, const json& value) {
+  if (!std::in_range<Int>(number)) ThrowOutOfRange(what, value);
   return static_cast<Int>(number);
 }
 
 template <typename Int>
-Int FloatInRange(double number, const std::string& key, const json& value) {
+Int FloatInRange(double number, const std::string& what, const json& value) {
   // Both bounds are powers of two, so they are exact doubles; NaN fails both tests.
   const double lowest = static_cast<double>(std::numeric_limits<Int>::min());
   const double whole = std::trunc(number);
-  if (!(whole >= lowest && whole < -lowest)) ThrowOutOfRange(key, value);
+  if (!(whole >= lowest && whole < -lowest)) ThrowOutOfRange(what, value);
   return static_cast<Int>(whole);
 }
 
+// what names the value in the errors.
 template <typename Int>
-Int ReadJsonInteger(const json& object, const std::string& key, bool acceptBoolean) {
-  const auto found = object.find(key);
-  if (found == object.end()) return 0;
-  const json& value = *found;
+Int JsonValueToInteger(const json& value, const std::string& what, bool acceptBoolean) {
   switch (value.type()) {
     case json::value_t::number_integer:
-      return IntegerInRange<Int>(value.get<json::number_integer_t>(), key, value);
+      return IntegerInRange<Int>(value.get<json::number_integer_t>(), what, value);
     case json::value_t::number_unsigned:
-      return IntegerInRange<Int>(value.get<json::number_unsigned_t>(), key, value);
+      return IntegerInRange<Int>(value.get<json::number_unsigned_t>(), what, value);
     case json::value_t::number_float:
-      return FloatInRange<Int>(value.get<json::number_float_t>(), key, value);
+      return FloatInRange<Int>(value.get<json::number_float_t>(), what, value);
     case json::value_t::boolean:
       if (acceptBoolean) return value.get<bool>() ? 1 : 0;
       break;
@@ -55,6 +53,13 @@ Int ReadJsonInteger(const json& object, const std::string& key, bool acceptBoole
   }
   throw json::type_error::create(302, std::string("type must be number, but is ") + value.type_name(),
                                  &value);
+}
+
+template <typename Int>
+Int ReadJsonInteger(const json& object, const std::string& key, bool acceptBoolean) {
+  const auto found = object.find(key);
+  if (found == object.end()) return 0;
+  return JsonValueToInteger<Int>(*found, "key '" + key + "'", acceptBoolean);
 }
 
 }  // namespace
@@ -101,3 +106,5 @@ std::int64_t GetJsonInt64(const json& object, const std::string& key) {
 std::int32_t GetJsonInt(const json& object, const std::string& key) {
   return ReadJsonInteger<std::int32_t>(object, key, true);
 }
+
+std::int32_t JsonToInt32(const json& value) { return JsonValueToInteger<std::int32_t>(value, "an element", true); }

@@ -33,3 +33,5 @@ std::string GetSendInstallProgress(const std::string& serial, float percent, int
 // any other type json::type_error. Only the 32-bit reader takes true and false, as 1 and 0.
 std::int64_t GetJsonInt64(const nlohmann::json& object, const std::string& key);
 std::int32_t GetJsonInt(const nlohmann::json& object, const std::string& key);
+// The same for a value of its own, such as an array's element.
+std::int32_t JsonToInt32(const nlohmann::json& value);

@@ -5,6 +5,7 @@
 
 #include <boost/system/system_error.hpp>
 
+#include "agent-windows/monitors/PendingVcpCommands.h"
 #include "agent-windows/server/CommandHandler.h"
 #include "agent-windows/server/MyStreamSSL.h"
 #include "agent-windows/server/PlainConnection.h"
@@ -167,6 +168,7 @@ void WebSocketMgr::OnConnected() {
 
 void WebSocketMgr::OnDisconnected() {
   isConnected.store(false);
+  TakePendingCommands();  // a setting is applied only while the server that sent it listens
   ClearSendQueue();
 }
 

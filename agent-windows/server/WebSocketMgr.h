@@ -96,6 +96,10 @@ class WebSocketMgr : public Singleton<WebSocketMgr> {
   // One send cycle; false when the loop should pause 1 s before the next.
   bool SendFront(const std::shared_ptr<ServerConnection>& connection);
   void ReceiveOnce(const std::shared_ptr<ServerConnection>& connection);
+  // One refresh cycle's monitor work: rebind after a device change, the queued VCP commands,
+  // the full report of stale monitors. False when "Global\HalvaneSDK" was not obtained for
+  // the report; waitedForMutex adds up the seconds waited for it in vain.
+  bool RefreshMonitors(std::int64_t& waitedForMutex);
 
   MessageHandler m_messageHandler;
   std::string m_host;

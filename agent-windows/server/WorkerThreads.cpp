@@ -2,10 +2,15 @@
 #include <exception>
 
 #include "agent-windows/CaughtException.h"
+#include "agent-windows/GlobalMutex.h"
+#include "agent-windows/monitors/MonitorRegistry.h"
+#include "agent-windows/monitors/PendingVcpCommands.h"
 #include "agent-windows/monitors/StatusReports.h"
 #include "agent-windows/server/WebSocketMgr.h"
 #include "foundation/clock/Clock.h"
 #include "foundation/log/Log.h"
+#include "foundation/sync/MutexGuard.h"
+#include "foundation/text/TimeText.h"
 #include "platform/win32/Win32.h"
 
 namespace {
@@ -131,6 +136,7 @@ void WebSocketMgr::HeartbeatLoop() {
 }
 
 void WebSocketMgr::UpdateMonitorInfoLoop() {
+  std::int64_t waitedForMutex = 0;  // seconds, over the cycles that did not get it
   for (;;) {
     LogInfo(L"StartUpdateMonitorInfoThread Start.");
     tarvik::SleepMs(kSecondMs);
@@ -148,6 +154,32 @@ void WebSocketMgr::UpdateMonitorInfoLoop() {
       tarvik::SleepMs(kSecondMs);
       continue;
     }
+    try {
+      if (!RefreshMonitors(waitedForMutex)) continue;
+    } catch (...) {
+      LogCaughtException(L"StartUpdateMonitorInfoThread");
+    }
     LogInfo(L"StartUpdateMonitorInfoThread End.");
   }
+}
+
+bool WebSocketMgr::RefreshMonitors(std::int64_t& waitedForMutex) {
+  if (GetDeviceChange()) SetDeviceChange(!OnDeviceChangeRebindMessage());
+  LogInfo(L"RunCacheCommand Start!");
+  RunCacheCommand();
+  if (!HasStaleMonitor()) return true;
+  const std::int64_t start = GetCurrSeconds();
+  MutexGuard guard(kGlobalMutexName, kGlobalMutexWaitMs);
+  if (!guard.IsLocked()) {
+    LogWarn(L"mtx.~MutexGuard()");
+    guard.Release();
+    waitedForMutex += GetCurrSeconds() - start;
+    LogWarn(L"StartUpdateMonitorInfoThread MutexGuard Acquire = %lld", static_cast<long long>(waitedForMutex));
+    return false;
+  }
+  waitedForMutex = 0;
+  LogInfo(L"Start SendMsg! GetAllInfo.");
+  SendMsg(GetAllInfo(), true);
+  LogInfo(L"End   SendMsg! GetAllInfo.");
+  return true;
 }
