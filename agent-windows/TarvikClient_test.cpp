@@ -11,52 +11,11 @@
 
 #include "foundation/text/ComputerName.h"
 #include "platform/win32/Win32.h"
-#include "testkit/mgmt-server/MgmtServer.h"
-#include "testkit/services/RunProgram.h"
-#include "testkit/services/ServiceMachine.h"
+#include "agent-windows/AgentProgramTest.h"
 
 namespace {
 
-constexpr const wchar_t* kService = L"HalvanePexonService";
-// A blank and a hyphen: the binary path must be quoted and the hyphen is no switch.
-const char* const kProgramFolder = "Program Files/Quelmo/Tarvik-Client";
-const char* const kSettings = "ProgramData/Quelmo/Tarvik Client/TarvikConfig.ini";
-const std::string kValidSettings = "[ServerSettings]\nServer=mgmt.example\nPort=8080\nProtocol=http\n";
-
-bool Has(const std::string& text, const std::string& part) {
-  return text.find(part) != std::string::npos;
-}
-
-class AgentProgramTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    std::filesystem::path folder = machine_.Drive().Path(kProgramFolder);
-    std::filesystem::create_directories(folder);
-    std::filesystem::copy_file(TARVIK_CLIENT, folder / "TarvikClient");
-    std::filesystem::copy_file(PENNORAK, folder / "Pennorak.exe");
-    program_ = (folder / "TarvikClient").string();
-  }
-
-  testkit::ProgramResult Run(const std::string& argument,
-                             const std::vector<std::pair<std::string, std::string>>& environment = {}) {
-    std::vector<std::string> arguments;
-    if (!argument.empty()) arguments.push_back(argument);
-    return testkit::RunProgram(program_, arguments, environment);
-  }
-
-  // What "Pennorak.exe" recorded, once it has (it is not waited for).
-  std::string PennorakRecord() {
-    std::string path = std::string(kProgramFolder) + "/pennorak-command-line.txt";
-    for (int i = 0; i < 200 && machine_.Drive().Read(path).empty(); ++i)
-      std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    return machine_.Drive().Read(path);
-  }
-
-  std::wstring ProgramWindowsPath() const { return testkit::WindowsPath(program_); }
-
-  testkit::ServiceMachine machine_;
-  std::string program_;
-};
+using namespace agenttest;
 
 TEST_F(AgentProgramTest, InstallRunsTheServiceAndRemoveTakesItOff) {
   machine_.Drive().Write(kSettings, kValidSettings);
@@ -182,23 +141,10 @@ TEST_F(AgentProgramTest, OnlyLogOnStartsTheFileLog) {
   EXPECT_TRUE(Has(log, "] [info] V1.0.0.5")) << log;
 }
 
-size_t CountContaining(const std::vector<testkit::MgmtMessage>& messages, const std::string& part) {
-  size_t count = 0;
-  for (const testkit::MgmtMessage& message : messages) count += Has(message.data, part) ? 1 : 0;
-  return count;
-}
-
-bool WaitForCount(const testkit::MgmtServer& server, const std::string& part, size_t count) {
-  for (int i = 0; i < 600 && CountContaining(server.Messages(), part) < count; ++i)
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  return CountContaining(server.Messages(), part) >= count;
-}
-
 TEST_F(AgentProgramTest, TheServiceKeepsItsConversationAcrossAServerRestartAndStopsCleanly) {
   auto server = std::make_unique<testkit::MgmtServer>();
   const std::uint16_t port = server->Port();
-  machine_.Drive().Write(kSettings, "[ServerSettings]\nServer=127.0.0.1\nPort=" + std::to_string(port) +
-                                        "\nProtocol=http\nFolder=/fleet\n");
+  machine_.Drive().Write(kSettings, SettingsFor(*server));
   ASSERT_EQ(Run("/install").exitCode, 0);
   ASSERT_TRUE(machine_.WaitForState(kService, SERVICE_RUNNING));
   machine_.State(kService);

@@ -1,19 +1,14 @@
 // The monsim program as an agent in another process meets it: through the simulator client
 // backend on its device socket, steered by control commands.
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <fstream>
-#include <thread>
 
 #include "moncontrol/hid/linux/SimulatorClient.h"
 #include "testkit/monsim/ControlClient.h"
+#include "testkit/monsim/testing/MonsimProcess.h"
 #include "testkit/monsim/testing/TestHost.h"
-
-extern char** environ;
 
 namespace monsim {
 namespace {
@@ -26,21 +21,6 @@ std::string TempPath(const std::string& suffix) {
          ::testing::UnitTest::GetInstance()->current_test_info()->name() + suffix;
 }
 
-pid_t Spawn(const std::vector<std::string>& args) {
-  std::vector<char*> argv;
-  for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-  argv.push_back(nullptr);
-  pid_t pid = -1;
-  if (posix_spawn(&pid, MONSIM_PROGRAM, nullptr, nullptr, argv.data(), environ) != 0) return -1;
-  return pid;
-}
-
-int ExitStatus(pid_t pid) {
-  int status = 0;
-  if (::waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) return -1;
-  return WEXITSTATUS(status);
-}
-
 // Reads Get VCP 0x10 through an open device: the current value, or -1.
 int Brightness(mchid::HidConnection& device, std::uint32_t cmdID) {
   if (testing::WriteRequest(device, testing::DdcciRequest(cmdID, {0x51, 0x82, 0x01, 0x10})) < 0) return -1;
@@ -50,20 +30,13 @@ int Brightness(mchid::HidConnection& device, std::uint32_t cmdID) {
 }
 
 TEST(MonsimProgram, ServesItsMonitorsToAnotherProcessAndTakesControlCommands) {
-  const std::string file = TempPath(".json"), socket = TempPath(".sock"), control = TempPath(".ctl");
+  const std::string file = TempPath(".json");
   std::ofstream(file) << R"({"monitors": [{"serial": "S1", "vcp": {"10": {"current": 50}}}]})";
-  pid_t pid = Spawn({"monsim", "--socket", socket, "--control", control, file});
-  ASSERT_GT(pid, 0);
-  ControlClient ctl(control);
-  json listed;
-  for (int i = 0; i < 1000 && listed.is_null(); ++i) {  // up to 10 s for a loaded machine
-    try {
-      listed = ctl.Send({{"cmd", "list"}});
-    } catch (const std::runtime_error&) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-  }
-  ASSERT_EQ(listed["plugged"], json::array({"S1"}));
+  testing::MonsimProcess monsim(MONSIM_PROGRAM, file);
+  ASSERT_TRUE(monsim.Ready());
+  const std::string& socket = monsim.DeviceSocket();
+  ControlClient ctl(monsim.ControlSocket());
+  ASSERT_EQ(ctl.Send({{"cmd", "list"}})["plugged"], json::array({"S1"}));
 
   auto backend = mchid::MakeSimulatorClientBackend(socket);
   auto collections = backend->Enumerate(0x3A71, 0xF00F);
@@ -88,8 +61,7 @@ TEST(MonsimProgram, ServesItsMonitorsToAnotherProcessAndTakesControlCommands) {
   ASSERT_EQ(requests.size(), 3u);
   EXPECT_EQ(requests[2]["cmdID"], 4);
 
-  ASSERT_EQ(::kill(pid, SIGTERM), 0);
-  EXPECT_EQ(ExitStatus(pid), 0);
+  EXPECT_EQ(monsim.Stop(), 0);
   EXPECT_EQ(Brightness(*again, 5), -1);
   EXPECT_NE(::access(socket.c_str(), F_OK), 0);  // it cleans up its sockets
   std::remove(file.c_str());
@@ -98,9 +70,9 @@ TEST(MonsimProgram, ServesItsMonitorsToAnotherProcessAndTakesControlCommands) {
 TEST(MonsimProgram, RefusesABadMonitorFile) {
   const std::string file = TempPath(".json");
   std::ofstream(file) << R"({"monitors": [{"vcp": {"10": {"curent": 1}}}]})";
-  pid_t pid = Spawn({"monsim", "--socket", TempPath(".sock"), file});
-  ASSERT_GT(pid, 0);
-  EXPECT_EQ(ExitStatus(pid), 1);
+  testing::MonsimProcess monsim(MONSIM_PROGRAM, file);
+  EXPECT_FALSE(monsim.Ready());
+  EXPECT_EQ(monsim.Stop(), 1);
   std::remove(file.c_str());
 }
 
