@@ -1,17 +1,17 @@
 #!/usr/bin/env bash
 # Builds the system, then runs the agent the way it is deployed: installed as a service on a
-# fresh stand-in machine, talking to the management-server double, which prints everything it
-# receives, and sends the agent one command. After TARVIK_DEMO_SECONDS (default 40) the
-# service is removed.
+# fresh stand-in machine with two monitors served by the monitor simulator, talking to the
+# management-server double, which prints everything it receives and sends the agent a few
+# commands. After TARVIK_DEMO_SECONDS (default 45) the service is removed.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/install-deps.sh"
 build="$root/build/demo"
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTARVIK_BUILD_BENCH=OFF
-cmake --build "$build" -j "$(nproc)" --target TarvikClient mgmt-server
+cmake --build "$build" -j "$(nproc)" --target TarvikClient mgmt-server monsim
 
 port=${TARVIK_DEMO_PORT:-8765}
-seconds=${TARVIK_DEMO_SECONDS:-40}
+seconds=${TARVIK_DEMO_SECONDS:-45}
 machine="$build/machine"
 rm -rf "$machine"
 export TARVIK_C_DRIVE="$machine/c" TARVIK_KERNEL_OBJECTS="$machine/objects"
@@ -22,14 +22,28 @@ cp "$build/agent-windows/TarvikClient" "$program_folder/"
 printf '[ServerSettings]\nServer=127.0.0.1\nPort=%s\nProtocol=http\nFolder=\nLog=On\n' "$port" \
   > "$settings_folder/TarvikConfig.ini"
 
-# The server sends each line of its input to the agent.
-(sleep 12; echo '{"cmdid":7,"type":"RefreshAllStatus"}'; sleep "$seconds") |
+export TARVIK_MONSIM_SOCKET="$machine/monsim.sock"
+"$build/testkit/monsim/monsim" --socket "$TARVIK_MONSIM_SOCKET" "$root/testkit/monsim/monitors/two-monitors.json" &
+monsim=$!
+
+monsim_ctl() { "$build/testkit/monsim/monsim" ctl "$TARVIK_MONSIM_SOCKET.ctl" "$1"; }
+
+# The server sends each line of its input to the agent: once the monitors have been reported,
+# a brightness, a contrast and an extended setting, then a request for fresh full reports.
+# Meanwhile a monitor announces a brightness change of its own, which the next heartbeat carries.
+(sleep 20
+ echo '{"cmdid":7,"type":"displayCommand","monitorList":[{"serialNumber":"TVK24Q100001","funcList":[[16,30],[248,5,0]]},{"serialNumber":"TVK27Q100002","funcList":[[18,40]]}]}'
+ sleep 5
+ echo '{"cmdid":8,"type":"RefreshAllStatus"}'
+ sleep 4
+ monsim_ctl '{"cmd":"emit","id":"TVK27Q100002","message":{"funcCode":38,"subCode":16,"param3":45,"param4":100}}' > /dev/null
+ sleep "$seconds") |
   "$build/testkit/mgmt-server/mgmt-server" --port "$port" &
 server=$!
 cleanup() {
   "$program_folder/TarvikClient" /remove > /dev/null 2>&1 || true
-  kill "$server" 2> /dev/null || true
-  wait "$server" 2> /dev/null || true
+  kill "$server" "$monsim" 2> /dev/null || true
+  wait "$server" "$monsim" 2> /dev/null || true
 }
 trap cleanup EXIT
 sleep 1
@@ -37,4 +51,9 @@ echo "== installing TarvikClient as a service; the server prints what the agent 
 "$program_folder/TarvikClient" /install > /dev/null
 echo "== for ${seconds} s"
 sleep "$seconds"
+echo "== the monitors now hold:"
+for setting in '"id":"TVK24Q100001","code":"10"' '"id":"TVK24Q100001","code":"F8","subCode":"05"' \
+               '"id":"TVK27Q100002","code":"12"'; do
+  echo "   {$setting}: $(monsim_ctl "{\"cmd\":\"get-vcp\",$setting}")"
+done
 echo "== removing the service; the agent's log is in $settings_folder/Log_s"

@@ -39,7 +39,9 @@ std::vector<std::uint8_t> SetVcp(const std::vector<std::uint8_t>& frame, Display
 std::vector<std::uint8_t> Capabilities(const std::vector<std::uint8_t>& frame, const Display& display) {
   if (frame.size() < 6) return NullMessage();
   std::size_t offset = static_cast<std::size_t>((frame[3] << 8) | frame[4]);
-  std::vector<std::uint8_t> body{kOpCapabilitiesReply, frame[3], frame[4]};
+  std::vector<std::uint8_t> body;
+  body.reserve(3 + kMaxCapabilityFragment + 1);
+  body.assign({kOpCapabilitiesReply, frame[3], frame[4]});
   if (display.capabilities) {
     const std::string& text = *display.capabilities;
     std::size_t total = text.size() + 1;
