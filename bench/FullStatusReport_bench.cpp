@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "agent-windows/monitors/MonitorRegistry.h"
+#include "agent-windows/monitors/SimulatedMonitor.h"
 #include "agent-windows/monitors/StatusReports.h"
 #include "foundation/text/TimeText.h"
 #include "moncontrol/api/Devices.h"
@@ -29,30 +30,13 @@
 #include "moncontrol/tables/CapstringToMap.h"
 #include "testkit/clock/FakeClock.h"
 #include "testkit/monsim/Simulator.h"
-#include "testkit/monsim/vendor/VendorTables.h"
 
 namespace {
 
 constexpr int kMonitors = 16;
 
-// Three codes enabled by the model flags, one of them on the 0xF8 page.
-constexpr const char* kCapabilities =
-    "(prot(monitor)type(LCD)vcp(02 10 12 C0 C6(02 00 80 80) D6(01 04 05) EC F6 FA F8(05(00 01)))mccs_ver(2.2))";
-
 std::string Serial(int i) { return "BENCH" + std::to_string(100 + i); }
-
-monsim::MonitorDescription BenchMonitor(std::string serial) {
-  monsim::MonitorDescription m;
-  m.serial = std::wstring(serial.begin(), serial.end());
-  m.display.vcp = {{0x10, {50, 100, 0}}, {0x12, {70, 100, 0}}, {0xC0, {120, 0xFFFF, 0}}, {0xD6, {1, 5, 0}},
-                   {0xEC, {0, 0xFFFF, 0}},  {0xF6, {0, 1, 0}},   {0xFA, {0, 2, 0}}};
-  m.display.extended = {{0x05, {1, 1, 0}}};
-  m.display.capabilities = kCapabilities;
-  m.display.vendor.monitorInfo = monsim::EncodeMonitorInfo({.modelName = "Q27", .specialID = "A", .vendorID = "QLM",
-                                                            .sn = std::move(serial), .debugVersion = 12,
-                                                            .releaseVersion = 3});
-  return m;
-}
+std::wstring Wide(const std::string& ascii) { return std::wstring(ascii.begin(), ascii.end()); }
 
 // 16 simulated monitors in the registry, due for a full report, the library initialised over
 // them, named mutexes in a folder of the benchmark's own, log lines formatted into a null sink.
@@ -65,7 +49,7 @@ class DueMonitors {
     setenv("TARVIK_KERNEL_OBJECTS", folder.c_str(), 1);
     spdlog::set_default_logger(
         std::make_shared<spdlog::logger>("bench", std::make_shared<spdlog::sinks::null_sink_mt>()));
-    for (int i = 0; i < kMonitors; ++i) m_simulator->Add(BenchMonitor(Serial(i)));
+    for (int i = 0; i < kMonitors; ++i) m_simulator->Add(monitortest::AgentMonitor(Wide(Serial(i))));
     mchid::SetHidBackend(m_simulator);
     Init();
     InitMonitorRegistry();

@@ -1,5 +1,7 @@
 #include "agent-windows/monitors/DeviceReads.h"
 
+#include "agent-windows/monitors/MonitorRegistry.h"
+#include "foundation/log/Log.h"
 #include "moncontrol/ddcci/VcpByVectorApi.h"
 
 namespace {
@@ -21,4 +23,11 @@ std::uint32_t ReadDeviceMutexWord(mchid::hid_device* handle) {
   WriteVcpValue(handle, kVcpDeviceMutex, kDeviceMutexIndex);
   const std::int32_t* read = GetVCPFeatureByVector(handle, kVcpDeviceMutex, 0);
   return (static_cast<std::uint32_t>(read[2]) << 16) | static_cast<std::uint32_t>(read[1]);
+}
+
+std::uint32_t RefreshDeviceMutexWord(mchid::hid_device* handle, const std::string& serial, int logLine) {
+  const std::uint32_t word = ReadDeviceMutexWord(handle);
+  LogInfo(L"VCP_MUTEX_TEST -line %d idx=%d , value=%u", logLine, static_cast<int>(kDeviceMutexIndex), word);
+  UpdateDeviceMutexStatus(serial, kDeviceMutexIndex, word);
+  return word;
 }

@@ -103,27 +103,25 @@ void LogOpenFailure(OpenFailure failure, int index, const wchar_t* serial) {
 
 // Listeners are stopped with the registry lock released: a listener waiting for that lock in
 // MonitorCallback would otherwise never let the stop finish.
-void RestartListeners(const std::vector<tagMONCTRLINFO>& interfaces) {
+void RestartListeners(const std::vector<const tagMONCTRLINFO*>& monitors) {
   StopAllMonCtrlListener();
-  for (const tagMONCTRLINFO& info : interfaces) {
-    const std::wstring serial = SerialOf(info);
-    if (!serial.empty())
-      SetFuncCallback(static_cast<int>(info.vendor_id), static_cast<int>(info.product_id), serial.c_str(),
-                      MonitorCallback);
-  }
+  for (const tagMONCTRLINFO* info : monitors)
+    SetFuncCallback(static_cast<int>(info->vendor_id), static_cast<int>(info->product_id), SerialOf(*info).c_str(),
+                    MonitorCallback);
 }
 
 }  // namespace
 
 bool OnDeviceChangeRebindMessage() {
   LogInfo(L"OnDeviceChangeRebindMessage Start!!!!!");
+  // The refresh thread, the only user of cached handles, is the one running this pass.
+  DroppedHandles dropped;
   RegistryLock lock;
   RegistryStore& store = lock.Store();
   const std::vector<tagMONCTRLINFO> interfaces = EnumerateInterfaces();
-  // Closed once the lock is released; the refresh thread, the only user of cached handles,
-  // is the one running this pass.
-  const auto dropped = TakeMonitorHandles(store);
+  dropped.TakeAll(store);
   std::set<std::string> seen;
+  std::vector<const tagMONCTRLINFO*> kept;
   OpenFailure failure = OpenFailure::None;
   int failedIndex = 0;
   for (std::size_t i = 0; i < interfaces.size() && failure == OpenFailure::None; ++i) {
@@ -156,17 +154,16 @@ bool OnDeviceChangeRebindMessage() {
       failedIndex = static_cast<int>(i);
     }
     seen.insert(serial);
+    kept.push_back(&info);
   }
   if (failure != OpenFailure::None) {
     lock.Release();
-    CloseMonitorHandles(dropped);
     LogOpenFailure(failure, failedIndex, SerialOf(interfaces[static_cast<std::size_t>(failedIndex)]).c_str());
     return false;
   }
   std::erase_if(store.mapMonitorCtrl, [&seen](const auto& entry) { return !seen.contains(entry.first); });
   lock.Release();
-  CloseMonitorHandles(dropped);
-  RestartListeners(interfaces);
+  RestartListeners(kept);
   LogInfo(L"OnDeviceChangeRebindMessage End!!!!!");
   return true;
 }

@@ -32,6 +32,7 @@ constexpr std::uint32_t kCapabilityBufferSize = 6400;
 constexpr std::int32_t kMaxFuncMapCodes = 100;
 constexpr std::uint32_t kPauseAfterReadMs = 50;
 constexpr std::uint8_t kFirstMonitor = 0;
+constexpr int kMutexWordLogLine = 1661;
 
 constexpr std::int32_t kVcpUseTimes = 0xC0;
 constexpr std::int32_t kVcpPowerMode = 0xD6;
@@ -90,13 +91,6 @@ bool ReadMonitorInformation(mchid::hid_device* handle, FullStatusEntry& entry) {
   return true;
 }
 
-std::uint32_t RefreshDeviceMutexWord(mchid::hid_device* handle, const std::string& serial) {
-  const std::uint32_t word = ReadDeviceMutexWord(handle);
-  LogInfo(L"VCP_MUTEX_TEST -line 1661 idx=%d , value=%u", static_cast<int>(kDeviceMutexIndex), word);
-  UpdateDeviceMutexStatus(serial, kDeviceMutexIndex, word);
-  return word;
-}
-
 // A one-byte code gives [code, current, maximum]; a code of the 0xF8 page
 // [0xF8, sub-code, current, maximum].
 VcpReading ReadFunction(mchid::hid_device* handle, std::uint16_t code) {
@@ -137,7 +131,7 @@ std::optional<FullStatusEntry> ReadFullStatusEntry(int index, const MonitorState
   // The status byte is reported whatever its error byte says.
   std::uint8_t statusError = 0;
   entry.monitorStatus = CallGetMonitorStatus(handle, kFirstMonitor, &statusError);
-  entry.mutexInt = RefreshDeviceMutexWord(handle, state.sn);
+  entry.mutexInt = RefreshDeviceMutexWord(handle, state.sn, kMutexWordLogLine);
   entry.useTimes = CurrentVcpValue(handle, kVcpUseTimes);
   entry.lockStatus = CurrentVcpValue(handle, kVcpLockStatus);
   SetMonitorStatusValues(state.sn, entry.monitorStatus, entry.useTimes, entry.lockStatus);
@@ -182,7 +176,6 @@ std::string GetAllInfo() {
   }
 
   std::vector<std::string> entries;
-  std::vector<std::string> reported;
   int index = 0;
   for (const auto& [key, state] : monitors) {
     const std::int64_t start = GetCurrSeconds();
@@ -201,7 +194,8 @@ std::string GetAllInfo() {
       const std::optional<FullStatusEntry> entry = ReadFullStatusEntry(index++, state, serial);
       if (!entry) continue;
       entries.push_back(FullStatusEntryText(*entry));
-      reported.push_back(state.sn);
+      // Only once its entry is in the report: a monitor whose entry was dropped stays due.
+      SetNeedUpdate(state.sn, false);
       LogInfo(L"GetAllInfo End %lld, %x,%x,%s,%d", static_cast<long long>(GetCurrSeconds() - start),
               state.vendor_id, state.product_id, serial.c_str(), state.interface_number);
     } catch (...) {
@@ -209,8 +203,5 @@ std::string GetAllInfo() {
     }
   }
 
-  std::string report = StatusReportText(entries);
-  // Only now: a monitor whose entry never made it into a report stays due.
-  for (const std::string& sent : reported) SetNeedUpdate(sent, false);
-  return report;
+  return StatusReportText(entries);
 }

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "agent-windows/CaughtException.h"
+#include "agent-windows/monitors/PendingVcpCommand.h"
 #include "agent-windows/monitors/MonitorRegistry.h"
 #include "agent-windows/monitors/VcpChangeRecords.h"
 #include "foundation/log/Log.h"
@@ -15,7 +16,6 @@
 namespace {
 
 constexpr std::uint32_t kExtendedCodeMarker = 0xF7;
-constexpr std::int32_t kExtendedPage = 0xF8;
 
 struct MessageWords {
   std::uint32_t funcCode;
@@ -33,7 +33,7 @@ bool ChangeRecordOf(const MessageWords& m, std::array<std::int32_t, 6>& record) 
     return true;
   }
   if ((m.subCode & 0xFF) == kExtendedCodeMarker) {
-    record = {kExtendedPage, static_cast<std::int32_t>(m.subCode >> 24), param3, param4, 0, 0};
+    record = {kExtendedVcpPage, static_cast<std::int32_t>(m.subCode >> 24), param3, param4, 0, 0};
     return true;
   }
   LogError(L"MonitorCallback Error =  %d , %X , %d , %d .", static_cast<int>(m.funcCode), m.subCode,
@@ -78,7 +78,7 @@ void HandleMessage(const wchar_t* serial, const std::uint8_t* bytes) {
 
 void MonitorCallback(mchid::hid_device* /*device*/, wchar_t* serial, void* message, std::size_t length) {
   if (serial == nullptr || message == nullptr || length < kCmdMessageHeaderSize) {
-    LogError(L"MonitorCallback: a message of %d bytes is too short.", static_cast<int>(length));
+    LogError(L"MonitorCallback: no whole message (%d bytes).", static_cast<int>(length));
     return;
   }
   // This runs on a library thread, which must outlive whatever one message does.

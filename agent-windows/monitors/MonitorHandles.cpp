@@ -20,10 +20,10 @@ mchid::hid_device* GetMonitorHandle(const MonitorState& state) {
   return handle;
 }
 
-std::map<std::string, mchid::hid_device*> TakeMonitorHandles(RegistryStore& store) {
-  return std::exchange(store.mapMonitorHandle, {});
+DroppedHandles::~DroppedHandles() {
+  for (const auto& [serial, handle] : m_handles) CloseMonCtrl(handle);
 }
 
-void CloseMonitorHandles(const std::map<std::string, mchid::hid_device*>& handles) {
-  for (const auto& [serial, handle] : handles) CloseMonCtrl(handle);
+void DroppedHandles::TakeAll(RegistryStore& store) {
+  m_handles.merge(std::exchange(store.mapMonitorHandle, {}));
 }

@@ -33,11 +33,10 @@ RegistryStore& TheRegistryStore() {
 }
 
 void InitMonitorRegistry() {
+  DroppedHandles dropped;
   RegistryLock lock;
   lock.Store().mapMonitorCtrl.clear();
-  const auto handles = TakeMonitorHandles(lock.Store());
-  lock.Release();
-  CloseMonitorHandles(handles);
+  dropped.TakeAll(lock.Store());
 }
 
 bool IsDueForFullReport(const MonitorState& state, std::int64_t now) {

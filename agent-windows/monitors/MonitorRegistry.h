@@ -1,5 +1,6 @@
 // The agent's registry of the monitors it found, keyed by serial number, with their last known
-// state. One lock guards it; every operation holds it only for its own short work.
+// state. One lock guards it and the handle cache: the rebind after a device change holds it for
+// its whole pass, device I/O included; every other operation only for its own short work.
 #pragma once
 
 #include <array>

@@ -5,6 +5,9 @@
 #include <cstdint>
 #include <string>
 
+// The code whose sub-codes select the extended settings.
+inline constexpr std::int32_t kExtendedVcpPage = 0xF8;
+
 // command: [code, value, 0, 0, 0, 0] or, for the 0xF8 page, [0xF8, sub-code, value, 0, 0, 0];
 // a change record carries the monitor's second value after the first.
 struct PendingVcpCommand {

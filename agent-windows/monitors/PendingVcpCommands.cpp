@@ -28,6 +28,7 @@ constexpr std::int32_t kLockCode = 0xF6;
 constexpr std::int32_t kPowerCode = 0xD6;
 
 constexpr std::uint32_t kMutexMissedPauseMs = 1000;
+constexpr int kMutexWordLogLine = 1438;
 
 constexpr std::int32_t kQuickSettleMs = 400;
 constexpr std::int32_t kSettleMs = 500;
@@ -67,15 +68,6 @@ void ApplyCommand(mchid::hid_device* handle, const PendingVcpCommand& pending) {
   LogInfo(L"RunCacheCommand: SetVCPFeatureByVector [%s] success = %lld.", serial.c_str(), age);
 }
 
-// The device-mutex word as the monitor holds it after the batch.
-void RefreshDeviceMutexWord(const MonitorState& monitor) {
-  mchid::hid_device* handle = GetMonitorHandle(monitor);
-  if (handle == nullptr) return;
-  const std::uint32_t word = ReadDeviceMutexWord(handle);
-  LogInfo(L"VCP_MUTEX_TEST -line 1438 idx=%d , value=%u", static_cast<int>(kDeviceMutexIndex), word);
-  UpdateDeviceMutexStatus(monitor.sn, kDeviceMutexIndex, word);
-}
-
 // Tries every command of a registered monitor that opens, in order, then refreshes the
 // device-mutex word of each monitor touched; the "VcpState" entries of the commands tried,
 // failed ones included.
@@ -100,7 +92,10 @@ json RunCommands(const std::vector<PendingVcpCommand>& commands, const MonitorRe
     entries.push_back({{"serialNumber", pending.serial}, {"funcList", pending.command}});
   }
   LogProgress(666, start);
-  for (const MonitorState* monitor : touched) RefreshDeviceMutexWord(*monitor);
+  // The device-mutex word as each monitor holds it after the batch.
+  for (const MonitorState* monitor : touched)
+    if (mchid::hid_device* handle = GetMonitorHandle(*monitor))
+      RefreshDeviceMutexWord(handle, monitor->sn, kMutexWordLogLine);
   return entries;
 }
 

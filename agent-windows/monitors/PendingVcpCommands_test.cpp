@@ -23,35 +23,6 @@ using Command = std::array<std::int32_t, 6>;
 using Strings = std::vector<std::string>;
 using Sleeps = std::vector<long long>;
 
-// Holds "Global\HalvaneSDK" on a thread of its own, as another user of the library would; the
-// stand-in's mutex is recursive per thread, so holding it on the test's thread proves nothing.
-class ForeignHolder {
- public:
-  ForeignHolder() {
-    std::future<void> held = m_held.get_future();
-    m_thread = std::thread([this, release = m_release.get_future()] {
-      HANDLE mutex = OpenMutexW(MUTEX_ALL_ACCESS, FALSE, kGlobalMutexName);
-      WaitForSingleObject(mutex, INFINITE);
-      m_held.set_value();
-      release.wait();
-      ReleaseMutex(mutex);
-      CloseHandle(mutex);
-    });
-    held.wait();
-  }
-  ~ForeignHolder() {
-    m_release.set_value();
-    m_thread.join();
-  }
-  ForeignHolder(const ForeignHolder&) = delete;
-  ForeignHolder& operator=(const ForeignHolder&) = delete;
-
- private:
-  std::promise<void> m_held;
-  std::promise<void> m_release;
-  std::thread m_thread;
-};
-
 // Whether another thread could take "Global\HalvaneSDK" now.
 bool GlobalMutexFree() {
   return std::async(std::launch::async, [] {
@@ -344,7 +315,7 @@ TEST_F(PendingVcpCommandsTest, BatchIsDroppedWhenGlobalMutexIsHeldElsewhere) {
   AddKnownMonitor(L"A1");
   Queue("A1", {0x10, 75});
   {
-    ForeignHolder holder;
+    monitortest::GlobalMutexHeldElsewhere holder;
     RunCacheCommand();
   }
   EXPECT_TRUE(Logged(spdlog::level::err, "RunCacheCommand:MutexGuard return !"));

@@ -37,7 +37,18 @@ class RegistryLock {
   bool m_held = true;
 };
 
-// Takes every cached handle out of the cache; the caller closes them outside the lock.
-std::map<std::string, mchid::hid_device*> TakeMonitorHandles(RegistryStore& store);
-// Closes the handles that TakeMonitorHandles gave.
-void CloseMonitorHandles(const std::map<std::string, mchid::hid_device*>& handles);
+// Handles taken out of the cache, closed when this goes, on every way out. Declared before the
+// RegistryLock, it closes them after the lock is released.
+class DroppedHandles {
+ public:
+  DroppedHandles() = default;
+  ~DroppedHandles();
+  DroppedHandles(const DroppedHandles&) = delete;
+  DroppedHandles& operator=(const DroppedHandles&) = delete;
+
+  // Empties the cache; the caller holds the lock.
+  void TakeAll(RegistryStore& store);
+
+ private:
+  std::map<std::string, mchid::hid_device*> m_handles;
+};

@@ -25,13 +25,12 @@ ChangeRecords& TheChangeRecords() {
   return *records;
 }
 
-constexpr std::int32_t kExtendedPage = 0xF8;
 
 // A newer change of the same setting makes the older one moot: same code, and on the 0xF8
 // page the same sub-code.
 bool Supersedes(const PendingVcpCommand& newer, const PendingVcpCommand& older) {
   if (newer.command[0] != older.command[0]) return false;
-  return newer.command[0] != kExtendedPage || newer.command[1] == older.command[1];
+  return newer.command[0] != kExtendedVcpPage || newer.command[1] == older.command[1];
 }
 
 }  // namespace

@@ -4,11 +4,13 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <nlohmann/json.hpp>
 
 #include "agent-windows/CaughtException.h"
+#include "agent-windows/monitors/PendingVcpCommand.h"
 #include "agent-windows/monitors/MonitorRegistry.h"
 #include "agent-windows/monitors/PendingVcpCommands.h"
 #include "agent-windows/server/ServerMessages.h"
@@ -24,7 +26,6 @@ namespace {
 
 constexpr int kResponseOk = 0;
 constexpr int kResponseDownFileFail = 3;
-constexpr std::int32_t kExtendedPage = 248;
 constexpr std::uint32_t kBeforeInstallMs = 100;
 
 // How the handling of one message left the firmware updates.
@@ -50,15 +51,23 @@ const json& RequireArray(const json& value) {
   return value;
 }
 
-// [code, value] or [248, sub-code, value] as a six-integer record; false when too short.
-bool ToRecord(const json& command, std::array<std::int32_t, 6>& record) {
-  const json& values = RequireArray(command);
-  if (values.size() < 2) return false;
-  record = {JsonToInt32(values[0]), JsonToInt32(values[1]), 0, 0, 0, 0};
-  if (record[0] != kExtendedPage) return true;
-  if (values.size() < 3) return false;
-  record[2] = JsonToInt32(values[2]);
-  return true;
+// "funcList" as integer arrays; a conversion error ends the whole message.
+std::vector<std::vector<std::int32_t>> ReadFuncList(const json& entry) {
+  std::vector<std::vector<std::int32_t>> commands;
+  for (const json& command : RequireArray(entry.at("funcList"))) {
+    std::vector<std::int32_t> values;
+    for (const json& value : RequireArray(command)) values.push_back(JsonToInt32(value));
+    commands.push_back(std::move(values));
+  }
+  return commands;
+}
+
+// [code, value] or [248, sub-code, value] as a six-integer record; none when too short.
+std::optional<std::array<std::int32_t, 6>> ToRecord(const std::vector<std::int32_t>& values) {
+  if (values.size() < 2) return std::nullopt;
+  if (values[0] != kExtendedVcpPage) return std::array<std::int32_t, 6>{values[0], values[1], 0, 0, 0, 0};
+  if (values.size() < 3) return std::nullopt;
+  return std::array<std::int32_t, 6>{values[0], values[1], values[2], 0, 0, 0};
 }
 
 void QueueDisplayCommands(const json& message) {
@@ -72,10 +81,9 @@ void QueueDisplayCommands(const json& message) {
   for (std::size_t i = 0; i < entries.size(); ++i) {
     const std::string serial = entries[i].at("serialNumber").get<std::string>();
     LogInfo(L"displayCommand sn = %S.", serial.c_str());
-    for (const json& command : RequireArray(entries[i].at("funcList"))) {
+    for (const std::vector<std::int32_t>& command : ReadFuncList(entries[i])) {
       try {
-        std::array<std::int32_t, 6> record{};
-        if (ToRecord(command, record)) addChangeVcpCode(serial, record.data());
+        if (const auto record = ToRecord(command)) addChangeVcpCode(serial, record->data());
       } catch (...) {
         LogCaughtException(L"SetVCPFeatureByVector");
       }
@@ -99,8 +107,9 @@ UpdateState StartFirmwareUpdate(const json& message, const std::string& text) {
     ReturnToIdle();
     return UpdateState::Idle;
   }
-  SendResponse(GetJsonInt64(message, "cmdid"), kResponseDownFileFail);
+  // Idle first: updates must not stay blocked on a response that cannot be queued.
   ReturnToIdle();
+  SendResponse(GetJsonInt64(message, "cmdid"), kResponseDownFileFail);
   return UpdateState::Idle;
 }
 
