@@ -25,7 +25,6 @@ ChangeRecords& TheChangeRecords() {
   return *records;
 }
 
-
 // A newer change of the same setting makes the older one moot: same code, and on the 0xF8
 // page the same sub-code.
 bool Supersedes(const PendingVcpCommand& newer, const PendingVcpCommand& older) {
