@@ -28,19 +28,19 @@ constexpr int kResponseOk = 0;
 constexpr int kResponseDownFileFail = 3;
 constexpr std::uint32_t kBeforeInstallMs = 100;
 
-// How the handling of one message left the firmware updates.
+// What the handling of one message did to the firmware updates.
 enum class UpdateState {
   Unchanged,
-  Idle,  // an accepted update ended without an installer: the next waiting one may start
+  Running,  // an update's installer was handed to its worker
+  Ended,    // an update ended without an installer: the next waiting one may start
 };
 
 void SendResponse(std::int64_t cmdid, int status) {
   WebSocketMgr::GetInstance()->SendMsg(BuildResponse(cmdid, status), true);
 }
 
-void ReturnToIdle() {
-  g_bIsUpdating.store(false);
-  g_bIsInstall.store(false);
+void EndWithoutInstaller(UpdateId id) {
+  EndUpdate(id);
   WebSocketMgr::GetInstance()->SetIsInstall(false);
 }
 
@@ -92,35 +92,37 @@ void QueueDisplayCommands(const json& message) {
   }
 }
 
-// The whole text is what waits in the queue, to be handled again as it arrived.
-UpdateState StartFirmwareUpdate(const json& message, const std::string& text) {
+// The whole text is what waits in the queue, to be handled again as it arrived. A command
+// taken from the queue comes with the update it began.
+UpdateState StartFirmwareUpdate(const json& message, const std::string& text, std::optional<UpdateId> begun) {
   const json& monitorList = RequireArray(message.at("monitorList"));
   if (monitorList.empty()) return UpdateState::Unchanged;
-  if (QueueWhileUpdating(text)) return UpdateState::Unchanged;
+  if (!begun) begun = QueueWhileUpdating(text);
+  if (!begun) return UpdateState::Unchanged;
   try {
     tarvik::SleepMs(kBeforeInstallMs);
     GetJsonInt(monitorList.at(0), "index");
-    if (RunInstallationSequence(monitorList)) return UpdateState::Unchanged;
+    if (RunInstallationSequence(monitorList, *begun)) return UpdateState::Running;
   } catch (...) {
     // A malformed command must never leave updates blocked.
     LogCaughtException(L"ParseControlCmd");
-    ReturnToIdle();
-    return UpdateState::Idle;
+    EndWithoutInstaller(*begun);
+    return UpdateState::Ended;
   }
   // Idle first: updates must not stay blocked on a response that cannot be queued.
-  ReturnToIdle();
+  EndWithoutInstaller(*begun);
   SendResponse(GetJsonInt64(message, "cmdid"), kResponseDownFileFail);
-  return UpdateState::Idle;
+  return UpdateState::Ended;
 }
 
-UpdateState Dispatch(const std::string& text) {
+UpdateState Dispatch(const std::string& text, std::optional<UpdateId> begun) {
   const json message = json::parse(text);
   if (message.is_object() && message.contains("cmdid")) SendResponse(GetJsonInt64(message, "cmdid"), kResponseOk);
   const std::string type = message.at("type").get<std::string>();
   if (type == "displayCommand" || type == "advDispCommand") {
     QueueDisplayCommands(message);
   } else if (type == "firmwareUpdateCommand") {
-    return StartFirmwareUpdate(message, text);
+    return StartFirmwareUpdate(message, text, begun);
   } else if (type == "RefreshAllStatus") {
     MarkAllMonitorsStale();
   } else if (type == "reportResponseOk") {
@@ -131,23 +133,36 @@ UpdateState Dispatch(const std::string& text) {
   return UpdateState::Unchanged;
 }
 
-UpdateState HandleOne(const std::string& text) {
+UpdateState HandleOne(const std::string& text, std::optional<UpdateId> begun) {
+  UpdateState state = UpdateState::Unchanged;
   try {
-    return Dispatch(text);
+    state = Dispatch(text, begun);
   } catch (...) {
     LogCaughtException(L"ParseControlCmd");
   }
-  return UpdateState::Unchanged;
+  // An update begun for a text that started nothing must not block the ones behind it.
+  if (begun && state == UpdateState::Unchanged) {
+    EndWithoutInstaller(*begun);
+    return UpdateState::Ended;
+  }
+  return state;
 }
 
 }  // namespace
 
 void ParseControlCmd(const std::string& text) {
-  if (HandleOne(text) == UpdateState::Idle) RunQueuedFirmwareCommands();
+  if (HandleOne(text, std::nullopt) == UpdateState::Ended) RunQueuedFirmwareCommands();
 }
 
 void RunQueuedFirmwareCommands() {
   // A loop, not recursion: a long queue of failing commands never deepens the stack.
-  while (std::optional<std::string> next = TakeNextInstallCommand())
-    if (HandleOne(*next) != UpdateState::Idle) return;
+  while (std::optional<TakenInstallCommand> next = TakeNextInstallCommand())
+    if (HandleOne(next->text, next->id) != UpdateState::Ended) return;
+}
+
+void EndFirmwareUpdate(std::optional<UpdateId> id) {
+  const bool ended = id ? EndUpdate(*id) : EndCurrentUpdate();
+  if (!ended) return;
+  WebSocketMgr::GetInstance()->SetIsInstall(false);
+  RunQueuedFirmwareCommands();
 }

@@ -1,13 +1,21 @@
 // The handler of every message the server sends.
 #pragma once
 
+#include <optional>
 #include <string>
+
+#include "agent-windows/update/InstallQueue.h"
 
 // Answers a "cmdid" with "ok" first, then acts on "type". Raises nothing: a malformed message
 // is logged and dropped, and what was done before the fault stands.
 // A firmware-update command that ends without an installer lets the next waiting one start.
 void ParseControlCmd(const std::string& text);
 
-// Handles the waiting firmware-update commands, oldest first, until one is accepted and
-// left running or none waits. For whoever returns the updates to idle.
+// Handles the waiting firmware-update commands, oldest first, until one is left running or none
+// waits.
 void RunQueuedFirmwareCommands();
+
+// One end of an installation: the install worker's (its update's id) or the installer's exit
+// record (nullopt: whichever update is being handled). The first end of the current update
+// returns the updates to idle and handles the waiting commands; a later one does nothing.
+void EndFirmwareUpdate(std::optional<UpdateId> id);

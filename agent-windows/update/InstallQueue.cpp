@@ -14,6 +14,7 @@ namespace {
 struct InstallList {
   std::mutex mutex;
   std::deque<std::string> g_Install_list;  // oldest first
+  UpdateId current = 0;                   // the update being handled, or the last one
 };
 
 InstallList& TheInstallList() {
@@ -21,25 +22,52 @@ InstallList& TheInstallList() {
   return *list;
 }
 
+// Under the list's lock.
+UpdateId BeginUpdate(InstallList& list) {
+  g_bIsUpdating.store(true);
+  return ++list.current;
+}
+
+// Under the list's lock.
+void ClearUpdateFlags() {
+  g_bIsUpdating.store(false);
+  g_bIsInstall.store(false);
+}
+
 }  // namespace
 
-bool QueueWhileUpdating(const std::string& text) {
+std::optional<UpdateId> QueueWhileUpdating(const std::string& text) {
   InstallList& list = TheInstallList();
   std::lock_guard<std::mutex> lock(list.mutex);
   if (g_bIsUpdating.load()) {
     list.g_Install_list.push_back(text);
-    return true;
+    return std::nullopt;
   }
-  g_bIsUpdating.store(true);
-  return false;
+  return BeginUpdate(list);
 }
 
-std::optional<std::string> TakeNextInstallCommand() {
+std::optional<TakenInstallCommand> TakeNextInstallCommand() {
   InstallList& list = TheInstallList();
   std::lock_guard<std::mutex> lock(list.mutex);
-  if (list.g_Install_list.empty()) return std::nullopt;
+  if (list.g_Install_list.empty() || g_bIsUpdating.load()) return std::nullopt;
   LogInfo(L"g_Install_list.size() :%d\n", static_cast<int>(list.g_Install_list.size()));
-  std::string text = std::move(list.g_Install_list.front());
+  TakenInstallCommand taken{BeginUpdate(list), std::move(list.g_Install_list.front())};
   list.g_Install_list.pop_front();
-  return text;
+  return taken;
+}
+
+bool EndUpdate(UpdateId id) {
+  InstallList& list = TheInstallList();
+  std::lock_guard<std::mutex> lock(list.mutex);
+  if (!g_bIsUpdating.load() || list.current != id) return false;
+  ClearUpdateFlags();
+  return true;
+}
+
+bool EndCurrentUpdate() {
+  InstallList& list = TheInstallList();
+  std::lock_guard<std::mutex> lock(list.mutex);
+  const bool ended = g_bIsUpdating.load();
+  ClearUpdateFlags();
+  return ended;
 }

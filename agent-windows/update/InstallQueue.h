@@ -4,6 +4,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -12,9 +13,25 @@ extern std::atomic<bool> g_bIsUpdating;
 // Its installer has announced its start.
 extern std::atomic<bool> g_bIsInstall;
 
-// Under the queue's lock: when an update is being handled, queues the command's text (true);
-// otherwise marks one as handled from now on (false), and the caller handles it.
-bool QueueWhileUpdating(const std::string& text);
+// One accepted update. An installation has two ends (the installer's exit record and the end
+// of its process); the id lets only the first end of the current update return to idle.
+using UpdateId = std::uint64_t;
 
-// The oldest waiting command, taken off g_Install_list; none when nothing waits.
-std::optional<std::string> TakeNextInstallCommand();
+// Under the queue's lock: while an update is being handled, queues the command's text
+// (nullopt); otherwise an update begins, which the caller handles.
+std::optional<UpdateId> QueueWhileUpdating(const std::string& text);
+
+struct TakenInstallCommand {
+  UpdateId id;       // the update it begins
+  std::string text;  // the whole message, as it arrived
+};
+// The oldest waiting command, taken off g_Install_list together with the update it begins, so
+// that no command arriving meanwhile can overtake it; nullopt when nothing waits.
+std::optional<TakenInstallCommand> TakeNextInstallCommand();
+
+// Ends the update when it is still the one being handled: clears g_bIsUpdating and
+// g_bIsInstall, true. False when it has ended already.
+bool EndUpdate(UpdateId id);
+// Ends whichever update is being handled (an installer's exit record names none); false when
+// none is. g_bIsInstall is cleared either way.
+bool EndCurrentUpdate();

@@ -12,7 +12,7 @@ constexpr int kDownloadAttempts = 3;
 
 }  // namespace
 
-bool RunInstallationSequence(const nlohmann::json& monitorList) {
+bool RunInstallationSequence(const nlohmann::json& monitorList, UpdateId /*id*/) {
   const nlohmann::json& package = monitorList.at(0).at("updatePackageInfo");
   const std::string packageUrl = package.at("packageUrl").get<std::string>();
   std::wstring url = StringToWString(WebSocketMgr::GetInstance()->GetPackageUrl() + UrlEncode(packageUrl));
