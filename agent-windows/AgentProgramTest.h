@@ -2,6 +2,8 @@
 // (and the uninstaller it starts) in its program folder, and the settings file's place.
 #pragma once
 
+#include <stdlib.h>
+
 #include <chrono>
 #include <filesystem>
 #include <string>
@@ -42,6 +44,25 @@ inline bool WaitForCount(const testkit::MgmtServer& server, const std::string& p
   return CountContaining(server.Messages(), part) >= count;
 }
 
+// A kernel-object namespace of this test's own, which the service inherits: its named mutexes
+// and pipes are the ones this test meets, and no other test's.
+class KernelObjectFolder {
+ public:
+  KernelObjectFolder() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "tarvik-objects-XXXXXX").string();
+    if (mkdtemp(pattern.data()) != nullptr) m_folder = pattern;
+    setenv("TARVIK_KERNEL_OBJECTS", m_folder.c_str(), 1);
+  }
+  ~KernelObjectFolder() {
+    unsetenv("TARVIK_KERNEL_OBJECTS");
+    std::error_code ignored;
+    std::filesystem::remove_all(m_folder, ignored);
+  }
+
+ private:
+  std::string m_folder;
+};
+
 class AgentProgramTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -68,6 +89,22 @@ class AgentProgramTest : public ::testing::Test {
   }
 
   std::wstring ProgramWindowsPath() const { return testkit::WindowsPath(program_); }
+
+  // Installs the agent as a service with the settings and the environment; notes its process.
+  void InstallAgent(const std::string& settings, const std::vector<std::pair<std::string, std::string>>& environment) {
+    machine_.Drive().Write(kSettings, settings);
+    ASSERT_EQ(Run("/install", environment).exitCode, 0);
+    machine_.State(kService);
+  }
+
+  // Removes the service installed by InstallAgent; its process must end cleanly.
+  void RemoveAgent() {
+    Run("/remove");
+    EXPECT_TRUE(machine_.WaitForExit(kService));
+    const std::string output = machine_.Output(kService);
+    EXPECT_FALSE(Has(output, "Sanitizer")) << output;
+    EXPECT_FALSE(Has(output, "runtime error")) << output;
+  }
 
   testkit::ServiceMachine machine_;
   std::string program_;

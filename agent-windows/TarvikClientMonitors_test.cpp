@@ -1,7 +1,5 @@
 // The installed agent with two monitors served by monsim and a management server: what the
 // server learns of them, how its commands reach them, and how the agent shares their devices.
-#include <stdlib.h>
-
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
@@ -25,42 +23,15 @@ namespace {
 const std::string kFirst = "TVK24Q100001";
 const std::string kSecond = "TVK27Q100002";
 
-// A kernel-object namespace of this test's own, which the service inherits, so that the
-// "Global\HalvaneSDK" it creates is the one this test holds.
-class KernelObjectFolder {
- public:
-  KernelObjectFolder() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "tarvik-objects-XXXXXX").string();
-    if (mkdtemp(pattern.data()) != nullptr) m_folder = pattern;
-    setenv("TARVIK_KERNEL_OBJECTS", m_folder.c_str(), 1);
-  }
-  ~KernelObjectFolder() {
-    unsetenv("TARVIK_KERNEL_OBJECTS");
-    std::error_code ignored;
-    std::filesystem::remove_all(m_folder, ignored);
-  }
-
- private:
-  std::string m_folder;
-};
-
 class AgentMonitorsTest : public AgentProgramTest {
  protected:
   void SetUp() override {
     AgentProgramTest::SetUp();
     ASSERT_TRUE(monsim_.Ready());
-    machine_.Drive().Write(kSettings, SettingsFor(server_));
-    ASSERT_EQ(Run("/install", {{"TARVIK_MONSIM_SOCKET", monsim_.DeviceSocket()}}).exitCode, 0);
-    machine_.State(kService);  // notes the service's process, for the end
+    InstallAgent(SettingsFor(server_), {{"TARVIK_MONSIM_SOCKET", monsim_.DeviceSocket()}});
   }
 
-  void TearDown() override {
-    Run("/remove");
-    EXPECT_TRUE(machine_.WaitForExit(kService));
-    const std::string output = machine_.Output(kService);
-    EXPECT_FALSE(Has(output, "Sanitizer")) << output;
-    EXPECT_FALSE(Has(output, "runtime error")) << output;
-  }
+  void TearDown() override { RemoveAgent(); }
 
   // The messages of this type from index `first` on, parsed.
   std::vector<json> MessagesOfType(const std::string& type, std::size_t first = 0) const {

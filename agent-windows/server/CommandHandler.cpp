@@ -160,9 +160,8 @@ void RunQueuedFirmwareCommands() {
     if (HandleOne(next->text, next->id) != UpdateState::Ended) return;
 }
 
-void EndFirmwareUpdate(std::optional<UpdateId> id) {
-  const bool ended = id ? EndUpdate(*id) : EndCurrentUpdate();
-  if (!ended) return;
+void EndFirmwareUpdate(UpdateId id) {
+  if (!EndUpdate(id)) return;
   WebSocketMgr::GetInstance()->SetIsInstall(false);
   RunQueuedFirmwareCommands();
 }

@@ -1,7 +1,6 @@
 // The handler of every message the server sends.
 #pragma once
 
-#include <optional>
 #include <string>
 
 #include "agent-windows/update/InstallQueue.h"
@@ -15,7 +14,7 @@ void ParseControlCmd(const std::string& text);
 // waits.
 void RunQueuedFirmwareCommands();
 
-// One end of an installation: the install worker's (its update's id) or the installer's exit
-// record (nullopt: whichever update is being handled). The first end of the current update
-// returns the updates to idle and handles the waiting commands; a later one does nothing.
-void EndFirmwareUpdate(std::optional<UpdateId> id);
+// One end of an update's installation: its install worker's, or its installer's exit record.
+// The first end of the current update returns the updates to idle and handles the waiting
+// commands; a later one, or one of an update that is no longer current, does nothing.
+void EndFirmwareUpdate(UpdateId id);

@@ -176,7 +176,7 @@ TEST_F(DisplayCommandTest, NothingIsQueuedWithoutMonitorsOrForAMalformedList) {
   }
 }
 
-// Until the package download exists, every accepted firmware command ends in "downFileFail".
+// No server answers at the package URL, so every accepted firmware command ends in "downFileFail".
 class FirmwareCommandTest : public CommandHandlerTest {
  protected:
   void SetUp() override {

@@ -4,6 +4,8 @@
 #include <thread>
 
 #include "agent-windows/monitors/MonitorRegistry.h"
+#include "agent-windows/pipe/InstallerMessages.h"
+#include "agent-windows/pipe/ServerIPC.h"
 #include "agent-windows/server/WebSocketMgr.h"
 #include "foundation/clock/Clock.h"
 #include "foundation/log/Log.h"
@@ -20,6 +22,8 @@ HalvanePexonClientServiceAA::HalvanePexonClientServiceAA(LPCWSTR serviceName, BO
                                                          BOOL canShutdown, BOOL canPauseContinue)
     : CServiceBaseAA(serviceName, canStop, canShutdown, canPauseContinue) {}
 
+HalvanePexonClientServiceAA::~HalvanePexonClientServiceAA() { ExitSeverIPC(); }
+
 void HalvanePexonClientServiceAA::OnStart(DWORD, LPWSTR*) {
   LogInfo(L"HalvanePexonClientServiceAA OnStart!!!!!");
   InitMonitorRegistry();
@@ -29,6 +33,7 @@ void HalvanePexonClientServiceAA::OnStart(DWORD, LPWSTR*) {
 
 void HalvanePexonClientServiceAA::ServiceWorkerThread() {
   Init();
+  StartServerIPC(OnInstallerMessage);
   g_running.store(true);
   WebSocketMgr* manager = WebSocketMgr::GetInstance();
   manager->SetDeviceChange(true);

@@ -12,6 +12,8 @@ class HalvanePexonClientServiceAA : public CServiceBaseAA {
  public:
   HalvanePexonClientServiceAA(LPCWSTR serviceName, BOOL canStop = TRUE, BOOL canShutdown = TRUE,
                               BOOL canPauseContinue = FALSE);
+  // Stops the installer pipe server.
+  ~HalvanePexonClientServiceAA() override;
 
  protected:
   void OnStart(DWORD argc, LPWSTR* argv) override;

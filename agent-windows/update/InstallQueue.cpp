@@ -14,7 +14,8 @@ namespace {
 struct InstallList {
   std::mutex mutex;
   std::deque<std::string> g_Install_list;  // oldest first
-  UpdateId current = 0;                   // the update being handled, or the last one
+  UpdateId current = 0;                   // the update being handled, or the last one; ids start at 1
+  bool installerStarting = false;         // the current update's installer has been started
 };
 
 InstallList& TheInstallList() {
@@ -25,6 +26,7 @@ InstallList& TheInstallList() {
 // Under the list's lock.
 UpdateId BeginUpdate(InstallList& list) {
   g_bIsUpdating.store(true);
+  list.installerStarting = false;
   return ++list.current;
 }
 
@@ -56,6 +58,12 @@ std::optional<TakenInstallCommand> TakeNextInstallCommand() {
   return taken;
 }
 
+void MarkInstallerStarting(UpdateId id) {
+  InstallList& list = TheInstallList();
+  std::lock_guard<std::mutex> lock(list.mutex);
+  if (list.current == id) list.installerStarting = true;
+}
+
 bool EndUpdate(UpdateId id) {
   InstallList& list = TheInstallList();
   std::lock_guard<std::mutex> lock(list.mutex);
@@ -64,10 +72,9 @@ bool EndUpdate(UpdateId id) {
   return true;
 }
 
-bool EndCurrentUpdate() {
+std::optional<UpdateId> UpdateWithStartedInstaller() {
   InstallList& list = TheInstallList();
   std::lock_guard<std::mutex> lock(list.mutex);
-  const bool ended = g_bIsUpdating.load();
-  ClearUpdateFlags();
-  return ended;
+  if (!g_bIsUpdating.load() || !list.installerStarting) return std::nullopt;
+  return list.current;
 }

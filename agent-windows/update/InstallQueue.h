@@ -29,9 +29,13 @@ struct TakenInstallCommand {
 // that no command arriving meanwhile can overtake it; nullopt when nothing waits.
 std::optional<TakenInstallCommand> TakeNextInstallCommand();
 
+// The update's installer is about to start: from now on an installer that connects reports
+// for this update.
+void MarkInstallerStarting(UpdateId id);
+
 // Ends the update when it is still the one being handled: clears g_bIsUpdating and
 // g_bIsInstall, true. False when it has ended already.
 bool EndUpdate(UpdateId id);
-// Ends whichever update is being handled (an installer's exit record names none); false when
-// none is. g_bIsInstall is cleared either way.
-bool EndCurrentUpdate();
+// The update being handled, once its installer has been started; nullopt otherwise. An
+// installer that connects now reports for it.
+std::optional<UpdateId> UpdateWithStartedInstaller();

@@ -11,6 +11,10 @@
 #include <shlwapi.h>
 #include <wtsapi32.h>
 #include <evntprov.h>
+#include <wincrypt.h>
+#include <wintrust.h>
+#include <softpub.h>
+#include <winhttp.h>
 #else
 #include "platform/win32/api/Types.h"
 #include "platform/win32/api/Errors.h"
@@ -29,6 +33,11 @@
 #include "platform/win32/api/EventTrace.h"
 #include "platform/win32/api/Resource.h"
 #include "platform/win32/api/Thread.h"
+#include "platform/win32/api/Memory.h"
+#include "platform/win32/api/Crypt.h"
+#include "platform/win32/api/WinTrust.h"
+#include "platform/win32/api/WinHttp.h"
+#include "platform/win32/api/Pipes.h"
 #endif
 
 #include "platform/win32/NativePath.h"

@@ -187,6 +187,7 @@ class Detector : public Connection, public std::enable_shared_from_this<Detector
       return;
     }
     if (tls) {
+      m_context->recorder->AddTlsHandshake();
       std::make_shared<HttpSession<TlsStream>>(
           m_context, TlsStream(std::move(m_stream), m_context->tls), std::move(m_buffer))
           ->Start();

@@ -132,6 +132,7 @@ std::vector<MgmtMessage> MgmtServer::MessagesSince(std::size_t first) const {
   return m_impl->recorder->Messages(first);
 }
 std::size_t MgmtServer::OpenConnections() const { return m_impl->recorder->OpenConnections(); }
+std::size_t MgmtServer::TlsHandshakes() const { return m_impl->recorder->TlsHandshakes(); }
 
 bool MgmtServer::WaitForUpgrades(std::size_t n, std::chrono::milliseconds limit) const {
   return m_impl->recorder->WaitForUpgrades(n, limit);

@@ -53,6 +53,8 @@ class MgmtServer {
   std::vector<MgmtMessage> MessagesSince(std::size_t first) const;
   // WebSocket connections open now.
   std::size_t OpenConnections() const;
+  // Connections that opened with a TLS handshake, whether it completed or the client gave up.
+  std::size_t TlsHandshakes() const;
 
   // Poll until the recorded counts reach n; false at the time limit.
   bool WaitForUpgrades(std::size_t n,

@@ -565,5 +565,30 @@ TEST(MgmtServerPackageTest, ServesKnownPackagesByTheirDecodedNameAnd404sTheRest)
   }
 }
 
+TEST(MgmtServerTlsHandshakeTest, CountsConnectionsThatOpenWithTlsWhetherOrNotTheyComplete) {
+  MgmtServer server(Options(false));
+  server.ServePackage("p.exe", "MZ");
+  const std::string target = "/model/package/getModelPackageByModelName?filename=p.exe";
+
+  ASSERT_FALSE(HttpGet(server, target, Transport::Plain).ec);
+  EXPECT_EQ(server.TlsHandshakes(), 0u);
+
+  {  // a client that trusts no certificate gives up inside the handshake
+    net::io_context io;
+    ssl::context context(ssl::context::tls_client);
+    context.set_verify_mode(ssl::verify_peer);
+    beast::ssl_stream<beast::tcp_stream> stream(io, context);
+    beast::error_code ec;
+    beast::get_lowest_layer(stream).connect(Loopback(server.Port()), ec);
+    ASSERT_FALSE(ec) << ec.message();
+    EXPECT_TRUE(TlsHandshake(io, stream, true));
+  }
+  EXPECT_EQ(server.TlsHandshakes(), 1u);
+
+  ASSERT_FALSE(HttpGet(server, target, Transport::TlsUnverified).ec);
+  EXPECT_EQ(server.TlsHandshakes(), 2u);
+  EXPECT_EQ(server.PackageRequests().size(), 2u);
+}
+
 }  // namespace
 }  // namespace testkit

@@ -40,6 +40,11 @@ void Recorder::AddPackageRequest(std::string target) {
   m_packageRequests.push_back(std::move(target));
 }
 
+void Recorder::AddTlsHandshake() {
+  std::lock_guard lock(m_mutex);
+  ++m_tlsHandshakes;
+}
+
 std::vector<MgmtUpgrade> Recorder::Upgrades(std::size_t first) const {
   std::lock_guard lock(m_mutex);
   if (first >= m_upgrades.size()) return {};
@@ -60,6 +65,11 @@ std::vector<std::string> Recorder::PackageRequests() const {
 std::size_t Recorder::OpenConnections() const {
   std::lock_guard lock(m_mutex);
   return m_open;
+}
+
+std::size_t Recorder::TlsHandshakes() const {
+  std::lock_guard lock(m_mutex);
+  return m_tlsHandshakes;
 }
 
 bool Recorder::WaitUntil(std::chrono::milliseconds limit, const std::function<bool()>& done) const {

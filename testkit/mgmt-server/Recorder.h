@@ -24,11 +24,13 @@ class Recorder {
   void ConnectionClosed();
   void AddMessage(MgmtMessage message);
   void AddPackageRequest(std::string target);
+  void AddTlsHandshake();
 
   std::vector<MgmtUpgrade> Upgrades(std::size_t first = 0) const;
   std::vector<MgmtMessage> Messages(std::size_t first = 0) const;
   std::vector<std::string> PackageRequests() const;
   std::size_t OpenConnections() const;
+  std::size_t TlsHandshakes() const;
 
   bool WaitForUpgrades(std::size_t n, std::chrono::milliseconds limit) const;
   bool WaitForMessages(std::size_t n, std::chrono::milliseconds limit) const;
@@ -51,6 +53,7 @@ class Recorder {
   std::vector<MgmtMessage> m_messages;
   std::vector<std::string> m_packageRequests;
   std::size_t m_open = 0;
+  std::size_t m_tlsHandshakes = 0;
   bool m_refuse = false;
   bool m_silent = false;
   std::map<std::string, std::string> m_packages;

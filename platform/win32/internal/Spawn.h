@@ -2,15 +2,14 @@
 // into the child's argv, the program found by CreateProcess's rules, started with posix_spawn.
 #pragma once
 
-#include <condition_variable>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "platform/win32/api/Types.h"
 #include "platform/win32/internal/KernelObject.h"
+#include "platform/win32/internal/RunState.h"
 
 namespace win32 {
 
@@ -18,6 +17,9 @@ namespace win32 {
 // its session. Every spawn sets both anew.
 inline constexpr const char* kCommandLineVariable = "TARVIK_WIN32_COMMAND_LINE";
 inline constexpr const char* kSessionVariable = "TARVIK_SESSION_ID";
+// The program that runs PE images (files that begin with "MZ"), as Linux runs a foreign binary
+// through its registered interpreter: it gets the image's native path, then the arguments.
+inline constexpr const char* kPeRunnerVariable = "TARVIK_WIN32_PE_RUNNER";
 
 // argv[0] runs to the first blank or tab outside quotes, quotes dropped, backslashes literal.
 // Later arguments: 2n backslashes before a quote give n and the quote opens or closes quoting,
@@ -30,8 +32,9 @@ std::wstring QuoteArgument(const std::wstring& argument);
 std::wstring JoinCommandLine(const std::wstring& program, const std::vector<std::wstring>& arguments);
 
 // A started process. Its reaper collects the exit status as soon as it ends, so no zombie
-// remains whether or not anybody waits; the handles only share this record.
-class ChildProcess {
+// remains whether or not anybody waits; the handles only share this record. One ended by
+// signal n reads as exit code 128 + n.
+class ChildProcess : public RunState {
  public:
   ChildProcess(DWORD pid, DWORD sessionId, std::wstring imagePath);
 
@@ -39,21 +42,11 @@ class ChildProcess {
   DWORD SessionId() const { return m_sessionId; }
   // Windows form of the program started.
   const std::wstring& ImagePath() const { return m_imagePath; }
-  // STILL_ACTIVE while it runs; a process ended by signal n reads as 128 + n.
-  DWORD ExitCode() const;
-  // WAIT_OBJECT_0 once it has ended, WAIT_TIMEOUT when it still runs after the time given.
-  DWORD Wait(DWORD milliseconds);
-
-  void MarkEnded(DWORD exitCode);
 
  private:
   const DWORD m_pid;
   const DWORD m_sessionId;
   const std::wstring m_imagePath;
-  mutable std::mutex m_mutex;
-  std::condition_variable m_ended;
-  bool m_running = true;
-  DWORD m_exitCode = 0;
 };
 
 struct SpawnRequest {
@@ -72,7 +65,8 @@ struct SpawnRequest {
 };
 
 // The started process, or null with the Windows error code in *error (ERROR_FILE_NOT_FOUND
-// for a missing program, ERROR_ACCESS_DENIED for a folder or a file that may not be run, ...).
+// for a missing program, ERROR_ACCESS_DENIED for a folder or a file that may not be run,
+// ERROR_BAD_EXE_FORMAT for a PE image when no runner is set, ...).
 std::shared_ptr<ChildProcess> SpawnProcess(const SpawnRequest& request, DWORD* error);
 
 // The kernel objects behind a process handle and its main thread's handle; both are signalled

@@ -1,91 +1,19 @@
 #include <cerrno>
-#include <cstring>
-#include <cwchar>
+#include <cstdio>
 #include <string>
 
-#include <dirent.h>
-#include <fnmatch.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include "platform/win32/Win32.h"
-#include "platform/win32/internal/Drive.h"
-#include "platform/win32/internal/KernelObject.h"
+#include "platform/win32/internal/FileSystem.h"
 
 namespace {
 
-// A search handle; the entry found was handed out when it was made.
-class FindObject : public win32::KernelObject {};
-
-std::string Native(LPCWSTR path) { return win32::WindowsToNativePath(std::wstring(path)); }
-
-DWORD ErrorFromErrno(int error) {
-  switch (error) {
-    case ENOENT:
-      return ERROR_FILE_NOT_FOUND;
-    case ENOTDIR:
-      return ERROR_PATH_NOT_FOUND;
-    case EEXIST:
-      return ERROR_ALREADY_EXISTS;
-    case EACCES:
-    case EPERM:
-    case EISDIR:
-    case EROFS:
-      return ERROR_ACCESS_DENIED;
-    case ENAMETOOLONG:
-      return ERROR_PATH_NOT_FOUND;
-    default:
-      return ERROR_INVALID_PARAMETER;
-  }
-}
-
-// Windows tells a missing last component from a missing folder on the way.
-DWORD MissingError(const std::string& native) {
-  size_t slash = native.find_last_of('/');
-  if (slash == std::string::npos || slash == 0) return ERROR_FILE_NOT_FOUND;
-  struct stat parent {};
-  bool folder = stat(native.substr(0, slash).c_str(), &parent) == 0 && S_ISDIR(parent.st_mode);
-  return folder ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND;
-}
-
-DWORD Attributes(const struct stat& info) {
-  DWORD attributes = S_ISDIR(info.st_mode) ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_ARCHIVE;
-  if ((info.st_mode & S_IWUSR) == 0) attributes |= FILE_ATTRIBUTE_READONLY;
-  return attributes;
-}
-
-// Seconds since 1970 to 100-ns intervals since 1601.
-FILETIME ToFileTime(time_t seconds) {
-  ULONGLONG ticks = (static_cast<ULONGLONG>(seconds) + 11644473600ULL) * 10000000ULL;
-  return FILETIME{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
-}
-
-void Fill(const struct stat& info, const std::string& name, LPWIN32_FIND_DATAW data) {
-  *data = WIN32_FIND_DATAW{};
-  data->dwFileAttributes = Attributes(info);
-  data->ftCreationTime = ToFileTime(info.st_ctime);
-  data->ftLastAccessTime = ToFileTime(info.st_atime);
-  data->ftLastWriteTime = ToFileTime(info.st_mtime);
-  auto size = static_cast<ULONGLONG>(info.st_size);
-  data->nFileSizeHigh = static_cast<DWORD>(size >> 32);
-  data->nFileSizeLow = static_cast<DWORD>(size);
-  std::wstring wide = win32::Utf8ToWide(name);
-  std::wcsncpy(data->cFileName, wide.c_str(), MAX_PATH - 1);
-}
-
-// The first entry of the folder whose name matches the pattern, or "".
-std::string FirstMatch(const std::string& folder, const std::string& pattern) {
-  DIR* dir = opendir(folder.empty() ? "/" : folder.c_str());
-  if (dir == nullptr) return {};
-  std::string found;
-  while (dirent* entry = readdir(dir)) {
-    if (fnmatch(pattern.c_str(), entry->d_name, FNM_PERIOD) == 0) {
-      found = entry->d_name;
-      break;
-    }
-  }
-  closedir(dir);
-  return found;
+BOOL Fail(DWORD error) {
+  SetLastError(error);
+  return FALSE;
 }
 
 }  // namespace
@@ -95,83 +23,76 @@ DWORD GetFileAttributesW(LPCWSTR path) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return INVALID_FILE_ATTRIBUTES;
   }
-  std::string native = Native(path);
+  std::string native = win32::NativeFilePath(path);
   struct stat info {};
   if (stat(native.c_str(), &info) != 0) {
-    SetLastError(errno == ENOENT ? MissingError(native) : ErrorFromErrno(errno));
+    SetLastError(win32::FileError(native, errno));
     return INVALID_FILE_ATTRIBUTES;
   }
-  return Attributes(info);
+  return win32::FileAttributes(info);
+}
+
+BOOL GetFileAttributesExW(LPCWSTR path, GET_FILEEX_INFO_LEVELS level, LPVOID data) {
+  if (path == nullptr || data == nullptr || level != GetFileExInfoStandard)
+    return Fail(ERROR_INVALID_PARAMETER);
+  std::string native = win32::NativeFilePath(path);
+  struct stat info {};
+  if (stat(native.c_str(), &info) != 0) return Fail(win32::FileError(native, errno));
+  *static_cast<LPWIN32_FILE_ATTRIBUTE_DATA>(data) = win32::AttributeData(info);
+  return TRUE;
 }
 
 BOOL CreateDirectoryW(LPCWSTR path, LPSECURITY_ATTRIBUTES) {
-  if (path == nullptr) {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return FALSE;
-  }
-  std::string native = Native(path);
-  while (native.size() > 1 && native.back() == '/') native.pop_back();
-  if (mkdir(native.c_str(), 0755) != 0) {
-    SetLastError(errno == ENOENT ? ERROR_PATH_NOT_FOUND : ErrorFromErrno(errno));
-    return FALSE;
-  }
+  if (path == nullptr) return Fail(ERROR_INVALID_PARAMETER);
+  std::string native = win32::WithoutTrailingSeparators(win32::NativeFilePath(path));
+  if (mkdir(native.c_str(), 0755) != 0)
+    return Fail(errno == ENOENT ? ERROR_PATH_NOT_FOUND : win32::FileError(native, errno));
+  return TRUE;
+}
+
+BOOL RemoveDirectoryW(LPCWSTR path) {
+  if (path == nullptr) return Fail(ERROR_INVALID_PARAMETER);
+  std::string native = win32::WithoutTrailingSeparators(win32::NativeFilePath(path));
+  struct stat info {};
+  if (stat(native.c_str(), &info) == 0 && !S_ISDIR(info.st_mode)) return Fail(ERROR_DIRECTORY);
+  // Linux reports a folder that is not empty as either.
+  if (rmdir(native.c_str()) != 0)
+    return Fail(errno == EEXIST ? ERROR_DIR_NOT_EMPTY : win32::FileError(native, errno));
   return TRUE;
 }
 
 BOOL DeleteFileW(LPCWSTR path) {
-  if (path == nullptr) {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return FALSE;
-  }
-  std::string native = Native(path);
-  if (unlink(native.c_str()) != 0) {
-    SetLastError(errno == ENOENT ? MissingError(native) : ErrorFromErrno(errno));
-    return FALSE;
-  }
+  if (path == nullptr) return Fail(ERROR_INVALID_PARAMETER);
+  std::string native = win32::NativeFilePath(path);
+  struct stat info {};
+  if (stat(native.c_str(), &info) != 0) return Fail(win32::FileError(native, errno));
+  // Linux would unlink a read-only file; Windows refuses.
+  if (S_ISDIR(info.st_mode) || (win32::FileAttributes(info) & FILE_ATTRIBUTE_READONLY) != 0)
+    return Fail(ERROR_ACCESS_DENIED);
+  if (unlink(native.c_str()) != 0) return Fail(win32::FileError(native, errno));
   return TRUE;
+}
+
+BOOL MoveFileW(LPCWSTR existingPath, LPCWSTR newPath) {
+  if (existingPath == nullptr || newPath == nullptr) return Fail(ERROR_INVALID_PARAMETER);
+  std::string from = win32::WithoutTrailingSeparators(win32::NativeFilePath(existingPath));
+  std::string to = win32::WithoutTrailingSeparators(win32::NativeFilePath(newPath));
+  struct stat info {};
+  if (lstat(from.c_str(), &info) != 0) return Fail(win32::FileError(from, errno));
+  // Refusing an existing target in the same step leaves no window for another mover.
+  if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return TRUE;
+  // The source was there, so a missing entry is the target's folder.
+  if (errno == ENOENT) return Fail(ERROR_PATH_NOT_FOUND);
+  if (errno == EXDEV) return Fail(ERROR_NOT_SAME_DEVICE);
+  return Fail(win32::FileError(to, errno));
 }
 
 BOOL PathFileExistsW(LPCWSTR path) {
   if (path == nullptr) return FALSE;
   struct stat info {};
-  if (stat(Native(path).c_str(), &info) != 0) {
+  if (stat(win32::NativeFilePath(path).c_str(), &info) != 0) {
     SetLastError(ERROR_FILE_NOT_FOUND);
     return FALSE;
   }
-  return TRUE;
-}
-
-HANDLE FindFirstFileW(LPCWSTR path, LPWIN32_FIND_DATAW data) {
-  if (path == nullptr || data == nullptr) {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return INVALID_HANDLE_VALUE;
-  }
-  std::string native = Native(path);
-  size_t slash = native.find_last_of('/');
-  std::string folder = slash == std::string::npos ? "." : native.substr(0, slash);
-  std::string name = slash == std::string::npos ? native : native.substr(slash + 1);
-  // A path ending in a separator names no entry.
-  if (name.empty()) {
-    SetLastError(ERROR_FILE_NOT_FOUND);
-    return INVALID_HANDLE_VALUE;
-  }
-  if (name.find_first_of("*?") != std::string::npos) name = FirstMatch(folder, name);
-  struct stat info {};
-  std::string entry = folder + "/" + name;
-  if (name.empty() || stat(entry.c_str(), &info) != 0) {
-    SetLastError(MissingError(entry));
-    return INVALID_HANDLE_VALUE;
-  }
-  Fill(info, name, data);
-  return win32::HandleFromObject(new FindObject());
-}
-
-BOOL FindClose(HANDLE find) {
-  auto* object = win32::ObjectFromHandle<FindObject>(find);
-  if (object == nullptr) {
-    SetLastError(ERROR_INVALID_HANDLE);
-    return FALSE;
-  }
-  delete object;
   return TRUE;
 }

@@ -183,6 +183,49 @@ TEST_F(ProcessTest, ChildStartedFromAShellBuildsItsCommandLineFromArgv) {
   EXPECT_EQ(split, expected);
 }
 
+// A PE image runs through the program named in TARVIK_WIN32_PE_RUNNER; here the runner is this
+// test program, which records what it was given.
+class PeImageTest : public ProcessTest {
+ protected:
+  void SetUp() override {
+    // Written as a download would be: not marked executable.
+    std::ofstream(m_image, std::ios::binary) << std::string("MZ\x90\0\x03", 5);
+  }
+  void TearDown() override { unsetenv(win32::kPeRunnerVariable); }
+
+  const std::string m_image = m_dir + "/setup.exe";
+};
+
+TEST_F(PeImageTest, RunnerGetsTheImageThenTheArguments) {
+  std::string runner = win32::WindowsToNativePath(Self());
+  setenv(win32::kPeRunnerVariable, runner.c_str(), 1);
+  m_children.ExitWith(5);
+  std::wstring line = L"\"" + WindowsPath(m_image) + L"\" -no_delay -sn \"S 1\" S2";
+  PROCESS_INFORMATION info{};
+  ASSERT_TRUE(Start(line, &info));
+  WCHAR image[MAX_PATH];
+  DWORD size = MAX_PATH;
+  ASSERT_TRUE(QueryFullProcessImageNameW(info.hProcess, 0, image, &size));
+  EXPECT_EQ(std::wstring(image, size), WindowsPath(m_image));
+  EXPECT_EQ(WaitAndGetExitCode(info), 5u);
+
+  testkit::EchoRecord record = WaitForRecord();
+  std::vector<std::string> expected = {runner, m_image, "-no_delay", "-sn", "S 1", "S2"};
+  EXPECT_EQ(record.argv, expected);
+  EXPECT_EQ(record.commandLine, win32::WideToUtf8(line));
+}
+
+TEST_F(PeImageTest, WithoutRunnerTheImageIsNoExecutable) {
+  for (const char* runner : {static_cast<const char*>(nullptr), ""}) {
+    if (runner != nullptr) setenv(win32::kPeRunnerVariable, runner, 1);
+    PROCESS_INFORMATION info{};
+    SetLastError(0);
+    EXPECT_FALSE(Start(L"\"" + WindowsPath(m_image) + L"\" -no_delay", &info));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_BAD_EXE_FORMAT));
+    EXPECT_EQ(info.hProcess, nullptr);
+  }
+}
+
 // The service's way into the console session: its own token, duplicated, moved to a session.
 class ProcessAsUserTest : public ProcessTest {
  protected:

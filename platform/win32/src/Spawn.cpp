@@ -1,6 +1,6 @@
 #include <cerrno>
-#include <chrono>
 #include <csignal>
+#include <fstream>
 #include <future>
 #include <string>
 #include <thread>
@@ -125,6 +125,25 @@ std::vector<char*> Pointers(std::vector<std::string>& texts) {
   return pointers;
 }
 
+bool IsPeImage(const std::string& nativePath) {
+  char magic[2] = {};
+  std::ifstream file(nativePath, std::ios::binary);
+  return file.read(magic, sizeof magic) && magic[0] == 'M' && magic[1] == 'Z';
+}
+
+// A PE image runs through the runner: [runner, image, the arguments after the program].
+DWORD PassToRunner(const std::string& nativeImage, std::vector<std::string>* arguments,
+                   std::string* runner) {
+  const char* named = getenv(kPeRunnerVariable);
+  if (named == nullptr || *named == '\0') return ERROR_BAD_EXE_FORMAT;
+  *runner = named;
+  std::vector<std::string> runnerArguments = {*runner, nativeImage};
+  if (!arguments->empty())
+    runnerArguments.insert(runnerArguments.end(), arguments->begin() + 1, arguments->end());
+  *arguments = std::move(runnerArguments);
+  return ERROR_SUCCESS;
+}
+
 DWORD ExitCodeFromStatus(int status) {
   if (WIFEXITED(status)) return static_cast<DWORD>(WEXITSTATUS(status));
   if (WIFSIGNALED(status)) return 128 + static_cast<DWORD>(WTERMSIG(status));
@@ -180,31 +199,6 @@ class SpawnSettings {
 ChildProcess::ChildProcess(DWORD pid, DWORD sessionId, std::wstring imagePath)
     : m_pid(pid), m_sessionId(sessionId), m_imagePath(std::move(imagePath)) {}
 
-DWORD ChildProcess::ExitCode() const {
-  std::lock_guard<std::mutex> lock(m_mutex);
-  return m_running ? STILL_ACTIVE : m_exitCode;
-}
-
-DWORD ChildProcess::Wait(DWORD milliseconds) {
-  std::unique_lock<std::mutex> lock(m_mutex);
-  auto ended = [this] { return !m_running; };
-  if (milliseconds == INFINITE) {
-    m_ended.wait(lock, ended);
-    return WAIT_OBJECT_0;
-  }
-  return m_ended.wait_for(lock, std::chrono::milliseconds(milliseconds), ended) ? WAIT_OBJECT_0
-                                                                               : WAIT_TIMEOUT;
-}
-
-void ChildProcess::MarkEnded(DWORD exitCode) {
-  {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_running = false;
-    m_exitCode = exitCode;
-  }
-  m_ended.notify_all();
-}
-
 std::shared_ptr<ChildProcess> SpawnProcess(const SpawnRequest& request, DWORD* error) {
   std::string nativeProgram;
   *error = FindProgram(request, &nativeProgram);
@@ -223,6 +217,12 @@ std::shared_ptr<ChildProcess> SpawnProcess(const SpawnRequest& request, DWORD* e
   for (const std::wstring& argument : SplitCommandLine(request.commandLine))
     arguments.push_back(WideToUtf8(argument));
   if (arguments.size() == 1 && arguments[0].empty()) arguments[0] = nativeProgram;
+  std::string executable = nativeProgram;
+  bool viaRunner = IsPeImage(nativeProgram);
+  if (viaRunner) {
+    *error = PassToRunner(nativeProgram, &arguments, &executable);
+    if (*error != ERROR_SUCCESS) return nullptr;
+  }
   std::vector<std::string> environment = ChildEnvironment(request);
   std::vector<char*> argv = Pointers(arguments);
   std::vector<char*> envp = Pointers(environment);
@@ -240,8 +240,9 @@ std::shared_ptr<ChildProcess> SpawnProcess(const SpawnRequest& request, DWORD* e
   reaper.detach();
 
   pid_t pid = 0;
-  int result = posix_spawn(&pid, nativeProgram.c_str(), settings.Actions(), settings.Attributes(),
-                           argv.data(), envp.data());
+  // A runner named without a folder is looked for on the PATH.
+  int result = (viaRunner ? posix_spawnp : posix_spawn)(&pid, executable.c_str(), settings.Actions(),
+                                                         settings.Attributes(), argv.data(), envp.data());
   if (result != 0) {
     started.set_value(nullptr);
     *error = ErrorFromErrno(result);

@@ -1,0 +1,42 @@
+#include "testkit/packages/Zip.h"
+
+#include <stdexcept>
+
+#include <minizip/zip.h>
+
+#include "testkit/packages/WorkFolder.h"
+
+namespace testkit::packages {
+namespace {
+
+void Require(int result, const std::string& step) {
+  if (result != ZIP_OK) throw std::runtime_error("zip: " + step + " failed (" + std::to_string(result) + ")");
+}
+
+}  // namespace
+
+std::string MakeZip(const std::vector<ZipEntry>& entries) {
+  WorkFolder folder;
+  const std::string path = folder.File("package.zip");
+  zipFile archive = zipOpen64(path.c_str(), APPEND_STATUS_CREATE);
+  if (archive == nullptr) throw std::runtime_error("zip: cannot create " + path);
+  for (const ZipEntry& entry : entries) {
+    // A valid date: some readers refuse the zero one.
+    zip_fileinfo info{};
+    info.tmz_date.tm_mday = 1;
+    info.tmz_date.tm_year = 2024;
+    int result = zipOpenNewFileInZip(archive, entry.name.c_str(), &info, nullptr, 0, nullptr, 0,
+                                     nullptr, Z_DEFLATED, Z_DEFAULT_COMPRESSION);
+    if (result == ZIP_OK && !entry.bytes.empty())
+      result = zipWriteInFileInZip(archive, entry.bytes.data(), static_cast<unsigned>(entry.bytes.size()));
+    if (result == ZIP_OK) result = zipCloseFileInZip(archive);
+    if (result != ZIP_OK) {
+      zipClose(archive, nullptr);
+      Require(result, "entry " + entry.name);
+    }
+  }
+  Require(zipClose(archive, nullptr), "closing the archive");
+  return WorkFolder::Read(path);
+}
+
+}  // namespace testkit::packages
