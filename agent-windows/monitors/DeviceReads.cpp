@@ -1,14 +1,9 @@
 #include "agent-windows/monitors/DeviceReads.h"
 
 #include "agent-windows/monitors/MonitorRegistry.h"
+#include "agent-windows/monitors/VcpCodes.h"
 #include "foundation/log/Log.h"
 #include "moncontrol/ddcci/VcpByVectorApi.h"
-
-namespace {
-
-constexpr std::int32_t kVcpDeviceMutex = 0xFA;
-
-}  // namespace
 
 void WriteVcpValue(mchid::hid_device* handle, std::int32_t code, std::int32_t value) {
   const std::int32_t command[kVcpVectorLength] = {code, value, 0, 0, 0, 0};

@@ -10,6 +10,7 @@
 #include "agent-windows/monitors/DeviceReads.h"
 #include "agent-windows/monitors/MonitorRegistry.h"
 #include "agent-windows/monitors/RegistryStore.h"
+#include "agent-windows/monitors/VcpCodes.h"
 #include "foundation/log/Log.h"
 #include "foundation/sync/MutexGuard.h"
 #include "foundation/text/TextConversion.h"
@@ -19,8 +20,6 @@
 #include "moncontrol/transport/ListenerApi.h"
 
 namespace {
-
-constexpr std::int32_t kUsbAlwaysOn = 0xFF01;
 
 struct FreeList {
   void operator()(tagMONCTRLINFO* list) const { std::free(list); }
@@ -62,15 +61,15 @@ OpenFailure OpenNewMonitor(RegistryStore& store, const tagMONCTRLINFO& info, con
   store.mapMonitorHandle[serial] = handle;
 
   LogInfo(L"OnDeviceChangeRebindMessage Start 0xEC .");
-  WriteVcpValue(handle, 0xEC, kUsbAlwaysOn);
+  WriteVcpValue(handle, kVcpUsbAlwaysOn, kUsbAlwaysOnValue);
   std::uint8_t statusError = 0;
   const std::uint8_t status = CallGetMonitorStatus(handle, 0, &statusError);
   LogInfo(L"OnDeviceChangeRebindMessage Start 0xC0 .");
-  const std::int32_t useTimes = CurrentVcpValue(handle, 0xC0);
+  const std::int32_t useTimes = CurrentVcpValue(handle, kVcpUseTimes);
   LogInfo(L"OnDeviceChangeRebindMessage Start 0xF6 .");
-  const std::int32_t lockStatus = CurrentVcpValue(handle, 0xF6);
+  const std::int32_t lockStatus = CurrentVcpValue(handle, kVcpLockStatus);
   LogInfo(L"OnDeviceChangeRebindMessage Start 0xD6 .");
-  const std::int32_t powerStatus = CurrentVcpValue(handle, 0xD6);
+  const std::int32_t powerStatus = CurrentVcpValue(handle, kVcpPowerMode);
   LogInfo(L"OnDeviceChangeRebindMessage Start 0xFA .");
   const std::uint32_t mutexWord = ReadDeviceMutexWord(handle);
 

@@ -15,6 +15,7 @@
 #include "agent-windows/monitors/MonitorRegistry.h"
 #include "agent-windows/monitors/StatusEntries.h"
 #include "agent-windows/monitors/StatusReports.h"
+#include "agent-windows/monitors/VcpCodes.h"
 #include "foundation/clock/Clock.h"
 #include "foundation/log/Log.h"
 #include "foundation/text/HexText.h"
@@ -34,11 +35,6 @@ constexpr std::uint32_t kPauseAfterReadMs = 50;
 constexpr std::uint8_t kFirstMonitor = 0;
 constexpr int kMutexWordLogLine = 1661;
 
-constexpr std::int32_t kVcpUseTimes = 0xC0;
-constexpr std::int32_t kVcpPowerMode = 0xD6;
-constexpr std::int32_t kVcpUsbAlwaysOn = 0xEC;
-constexpr std::int32_t kUsbAlwaysOnValue = 0xFF01;
-constexpr std::int32_t kVcpLockStatus = 0xF6;
 
 struct FreeDeleter {
   void operator()(void* buffer) const { std::free(buffer); }

@@ -8,6 +8,7 @@
 #include "agent-windows/monitors/PendingVcpCommand.h"
 #include "agent-windows/monitors/MonitorRegistry.h"
 #include "agent-windows/monitors/VcpChangeRecords.h"
+#include "agent-windows/monitors/VcpCodes.h"
 #include "foundation/log/Log.h"
 #include "foundation/text/TextConversion.h"
 #include "moncontrol/transport/ByteOrder.h"
@@ -43,17 +44,17 @@ bool ChangeRecordOf(const MessageWords& m, std::array<std::int32_t, 6>& record) 
 
 void ApplySideEffects(const MessageWords& m, const std::string& serial) {
   switch (m.subCode) {
-    case 0xFA:
+    case kVcpDeviceMutex:
       LogInfo(L"VCP_MUTEX_TEST -line 1269 idx=%d , value=%u", static_cast<int>(m.param4), m.param3);
       UpdateDeviceMutexStatus(serial, static_cast<std::uint8_t>(m.param4 & 0xFF), m.param3);
       break;
-    case 0x04:  // factory defaults restored: everything may have changed
+    case kVcpFactoryReset:  // factory defaults restored: everything may have changed
       SetNeedUpdate(serial, true);
       break;
-    case 0xF6:
+    case kVcpLockStatus:
       SetLockStatus(serial, static_cast<std::int32_t>(m.param3));
       break;
-    case 0xD6:
+    case kVcpPowerMode:
       SetPowerStatus(serial, static_cast<std::int32_t>(m.param3));
       break;
     default:

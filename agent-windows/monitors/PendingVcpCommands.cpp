@@ -10,6 +10,7 @@
 #include "agent-windows/GlobalMutex.h"
 #include "agent-windows/monitors/DeviceReads.h"
 #include "agent-windows/monitors/MonitorRegistry.h"
+#include "agent-windows/monitors/VcpCodes.h"
 #include "agent-windows/server/ServerMessages.h"
 #include "agent-windows/server/WebSocketMgr.h"
 #include "foundation/clock/Clock.h"
@@ -22,10 +23,6 @@
 using nlohmann::json;
 
 namespace {
-
-constexpr std::int32_t kFactoryReset = 0x04;
-constexpr std::int32_t kLockCode = 0xF6;
-constexpr std::int32_t kPowerCode = 0xD6;
 
 constexpr std::uint32_t kMutexMissedPauseMs = 1000;
 constexpr int kMutexWordLogLine = 1438;
@@ -63,8 +60,8 @@ void ApplyCommand(mchid::hid_device* handle, const PendingVcpCommand& pending) {
     LogError(L"RunCacheCommand: SetVCPFeatureByVector [%s] failed = %lld.", serial.c_str(), age);
     return;
   }
-  if (pending.command[0] == kLockCode) SetLockStatus(pending.serial, pending.command[1]);
-  if (pending.command[0] == kPowerCode) SetPowerStatus(pending.serial, pending.command[1]);
+  if (pending.command[0] == kVcpLockStatus) SetLockStatus(pending.serial, pending.command[1]);
+  if (pending.command[0] == kVcpPowerMode) SetPowerStatus(pending.serial, pending.command[1]);
   LogInfo(L"RunCacheCommand: SetVCPFeatureByVector [%s] success = %lld.", serial.c_str(), age);
 }
 
@@ -107,7 +104,7 @@ void addChangeVcpCode(std::string serial, const std::int32_t* command) {
   PendingCommands& pending = ThePendingCommands();
   std::lock_guard<std::mutex> lock(pending.mutex);
   LogInfo(L"addChangeVcpCode: sn=%s,vcp=%d", StringToWString(serial).c_str(), static_cast<int>(values[0]));
-  if (values[0] == kFactoryReset) SetNeedUpdate(serial, true);
+  if (values[0] == kVcpFactoryReset) SetNeedUpdate(serial, true);
   const auto queued = std::find_if(
       pending.commands.begin(), pending.commands.end(),
       [&](const PendingVcpCommand& c) { return c.serial == serial && c.command[0] == values[0]; });

@@ -11,10 +11,6 @@
 #include "platform/win32/Win32.h"
 #include "platform/win32/internal/Drive.h"
 
-#ifndef ERROR_MORE_DATA
-#define ERROR_MORE_DATA 234L
-#endif
-
 namespace {
 
 bool IsBlank(wchar_t c) { return c == L' ' || c == L'\t'; }
