@@ -4,9 +4,13 @@
 #pragma once
 
 #ifdef _WIN32
+// The status codes come whole from ntstatus.h, not the few that windows.h defines.
+#define WIN32_NO_STATUS
 // Before windows.h, which would otherwise bring the old winsock.h that Asio cannot work with.
 #include <winsock2.h>
 #include <windows.h>
+#undef WIN32_NO_STATUS
+#include <ntstatus.h>
 #include <shlobj.h>
 #include <shlwapi.h>
 #include <wtsapi32.h>
@@ -15,6 +19,9 @@
 #include <wintrust.h>
 #include <softpub.h>
 #include <winhttp.h>
+#include <dbghelp.h>
+#include <dbt.h>
+#include <powrprof.h>
 #else
 #include "platform/win32/api/Types.h"
 #include "platform/win32/api/Errors.h"
@@ -38,6 +45,10 @@
 #include "platform/win32/api/WinTrust.h"
 #include "platform/win32/api/WinHttp.h"
 #include "platform/win32/api/Pipes.h"
+#include "platform/win32/api/ThreadPool.h"
+#include "platform/win32/api/Exceptions.h"
+#include "platform/win32/api/DbgHelp.h"
+#include "platform/win32/api/Window.h"
 #endif
 
 #include "platform/win32/NativePath.h"

@@ -9,6 +9,8 @@
 #include "testkit/monsim/ControlClient.h"
 #include "testkit/monsim/testing/MonsimProcess.h"
 #include "testkit/monsim/testing/TestHost.h"
+#include "testkit/sysevents/ObjectsRoot.h"
+#include "testkit/sysevents/RecordingWindow.h"
 
 namespace monsim {
 namespace {
@@ -30,6 +32,7 @@ int Brightness(mchid::HidConnection& device, std::uint32_t cmdID) {
 }
 
 TEST(MonsimProgram, ServesItsMonitorsToAnotherProcessAndTakesControlCommands) {
+  sysevents::ObjectsRoot root;  // its plugs reach no window but this test's
   const std::string file = TempPath(".json");
   std::ofstream(file) << R"({"monitors": [{"serial": "S1", "vcp": {"10": {"current": 50}}}]})";
   testing::MonsimProcess monsim(MONSIM_PROGRAM, file);
@@ -64,6 +67,35 @@ TEST(MonsimProgram, ServesItsMonitorsToAnotherProcessAndTakesControlCommands) {
   EXPECT_EQ(monsim.Stop(), 0);
   EXPECT_EQ(Brightness(*again, 5), -1);
   EXPECT_NE(::access(socket.c_str(), F_OK), 0);  // it cleans up its sockets
+  std::remove(file.c_str());
+}
+
+TEST(MonsimProgram, TellsEveryTopLevelWindowOfAPlugOrUnplug) {
+  sysevents::ObjectsRoot root;  // inherited by monsim
+  sysevents::RecordingWindow window;
+  ASSERT_NE(window.Handle(), nullptr);
+  const std::string file = TempPath(".json");
+  std::ofstream(file) << R"({"monitors": [{"serial": "S1"}]})";
+  testing::MonsimProcess monsim(MONSIM_PROGRAM, file);
+  ASSERT_TRUE(monsim.Ready());
+
+  EXPECT_EQ(monsim.Send({{"cmd", "unplug"}, {"id", "S1"}})["ok"], true);
+  EXPECT_EQ(monsim.Send({{"cmd", "unplug"}, {"id", "S1"}})["ok"], false);
+  EXPECT_EQ(monsim.Send({{"cmd", "plug"}, {"id", "S1"}})["ok"], true);
+  EXPECT_EQ(monsim.Send({{"cmd", "plug"}, {"monitor", {{"serial", "S2"}}}})["ok"], true);
+  EXPECT_EQ(monsim.Send({{"cmd", "set-vcp"}, {"id", "S1"}, {"code", "10"}, {"value", 1}})["ok"], true);
+  // Queued after whatever monsim posted before it answered.
+  ASSERT_TRUE(PostMessageW(window.Handle(), WM_NULL, 0, 0));
+
+  std::vector<sysevents::ReceivedMessage> received = window.WaitForMessages(4);
+  ASSERT_EQ(received.size(), 4u);
+  for (std::size_t i = 0; i < 3; ++i) {
+    EXPECT_EQ(received[i].message, static_cast<UINT>(WM_DEVICECHANGE));
+    EXPECT_EQ(received[i].wParam, static_cast<WPARAM>(DBT_DEVNODES_CHANGED));
+    EXPECT_EQ(received[i].lParam, 0);
+  }
+  EXPECT_EQ(received[3].message, static_cast<UINT>(WM_NULL));
+  EXPECT_EQ(monsim.Stop(), 0);
   std::remove(file.c_str());
 }
 

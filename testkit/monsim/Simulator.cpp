@@ -58,40 +58,55 @@ Simulator::~Simulator() {
 }
 
 std::string Simulator::Add(MonitorDescription monitor, bool plugged) {
-  std::lock_guard lock(m_bus->mutex);
-  if (monitor.id.empty()) monitor.id = DefaultId(monitor, m_bus->monitors.size());
-  auto live = std::make_shared<detail::LiveMonitor>();
-  live->state = std::move(monitor);
-  if (plugged) live->PlugIn();
-  auto& monitors = m_bus->monitors;
-  auto known = std::find_if(monitors.begin(), monitors.end(),
-                            [&](const auto& m) { return m->state.id == live->state.id; });
-  if (known == monitors.end()) {
-    monitors.push_back(live);
-  } else if ((*known)->plugged) {
-    throw std::invalid_argument("monitor \"" + live->state.id + "\" is plugged in already");
-  } else {
-    *known = live;
+  std::string id;
+  {
+    std::lock_guard lock(m_bus->mutex);
+    if (monitor.id.empty()) monitor.id = DefaultId(monitor, m_bus->monitors.size());
+    auto live = std::make_shared<detail::LiveMonitor>();
+    live->state = std::move(monitor);
+    if (plugged) live->PlugIn();
+    auto& monitors = m_bus->monitors;
+    auto known = std::find_if(monitors.begin(), monitors.end(),
+                              [&](const auto& m) { return m->state.id == live->state.id; });
+    if (known == monitors.end()) {
+      monitors.push_back(live);
+    } else if ((*known)->plugged) {
+      throw std::invalid_argument("monitor \"" + live->state.id + "\" is plugged in already");
+    } else {
+      *known = live;
+    }
+    m_bus->changed.notify_all();
+    id = live->state.id;
   }
-  m_bus->changed.notify_all();
-  return live->state.id;
+  if (plugged) PlugChanged();
+  return id;
 }
 
 bool Simulator::Plug(const std::string& id) {
-  std::lock_guard lock(m_bus->mutex);
-  auto monitor = m_bus->Find(id);
-  if (!monitor || monitor->plugged) return false;
-  monitor->PlugIn();
+  {
+    std::lock_guard lock(m_bus->mutex);
+    auto monitor = m_bus->Find(id);
+    if (!monitor || monitor->plugged) return false;
+    monitor->PlugIn();
+  }
+  PlugChanged();
   return true;
 }
 
 bool Simulator::Unplug(const std::string& id) {
-  std::lock_guard lock(m_bus->mutex);
-  auto monitor = m_bus->Find(id);
-  if (!monitor || !monitor->plugged) return false;
-  monitor->PullOut();
-  m_bus->changed.notify_all();
+  {
+    std::lock_guard lock(m_bus->mutex);
+    auto monitor = m_bus->Find(id);
+    if (!monitor || !monitor->plugged) return false;
+    monitor->PullOut();
+    m_bus->changed.notify_all();
+  }
+  PlugChanged();
   return true;
+}
+
+void Simulator::PlugChanged() const {
+  if (m_onPlugChange) m_onPlugChange();
 }
 
 std::vector<std::string> Simulator::PluggedMonitors() const {

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -54,6 +55,9 @@ class Simulator final : public mchid::HidBackend {
   // Its open connections fail from now on. False when unknown or not plugged.
   bool Unplug(const std::string& id);
   std::vector<std::string> PluggedMonitors() const;
+  // Called after every plug and unplug (an Add of a plugged monitor too), on the caller's thread
+  // and outside the simulator's lock. Set it before the simulator is shared.
+  void OnPlugChange(std::function<void()> callback) { m_onPlugChange = std::move(callback); }
 
   // port: a monitor chained behind it; none: the monitor itself. A code it lacks is added.
   bool SetVcp(const std::string& id, std::uint8_t code, std::uint16_t value,
@@ -87,6 +91,9 @@ class Simulator final : public mchid::HidBackend {
   std::unique_ptr<SimulatedConnection> Open(const std::string& path);
 
  private:
+  void PlugChanged() const;
+
+  std::function<void()> m_onPlugChange;
   std::shared_ptr<detail::Bus> m_bus;
   // Declared last: its threads end before the bus goes.
   std::unique_ptr<MessageTimers> m_timers;

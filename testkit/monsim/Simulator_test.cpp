@@ -190,6 +190,19 @@ TEST_F(SimulatorTest, UnplugFailsOpenHandlesUntilTheMonitorIsOpenedAgain) {
   EXPECT_EQ(sim.Vcp("S1", 0x10)->current, 80);
 }
 
+TEST_F(SimulatorTest, ThePlugChangeCallbackHearsOfPlugsAndUnplugsOnly) {
+  std::vector<std::size_t> plugged;  // as the callback saw them: it may use the simulator
+  sim.OnPlugChange([&] { plugged.push_back(sim.PluggedMonitors().size()); });
+  EXPECT_FALSE(sim.Plug("S1"));
+  ASSERT_TRUE(sim.Unplug("S1"));
+  EXPECT_FALSE(sim.Unplug("S1"));
+  ASSERT_TRUE(sim.Plug("S1"));
+  sim.Add(MonitorDescription{}, false);
+  sim.Add(MonitorDescription{});
+  EXPECT_THROW(sim.Add(SmallMonitor()), std::invalid_argument);
+  EXPECT_EQ(plugged, (std::vector<std::size_t>{0, 1, 2}));
+}
+
 TEST_F(SimulatorTest, ControlsAddressMonitorsAndTheirChainedOnes) {
   EXPECT_THROW(sim.Add(SmallMonitor()), std::invalid_argument);
   EXPECT_EQ(sim.Add(MonitorDescription{}), "monitor2");

@@ -4,7 +4,8 @@
 //       Serves the monitors of the file to the simulator client backend (point
 //       TARVIK_MONSIM_SOCKET at DEVICE_SOCKET) and takes control commands, one JSON text per
 //       line, on CONTROL_SOCKET (default: DEVICE_SOCKET with ".ctl" appended). Prints one line
-//       when both sockets listen; runs until SIGINT or SIGTERM.
+//       when both sockets listen; runs until SIGINT or SIGTERM. A monitor plugged or unplugged
+//       posts a device change to every top-level window of the machine, as the system does.
 //   monsim ctl CONTROL_SOCKET COMMAND_JSON
 //       Sends one control command, prints the answer; exit status 0 when it was carried out.
 #include <csignal>
@@ -13,6 +14,7 @@
 #include <optional>
 #include <string>
 
+#include "platform/win32/Win32.h"
 #include "testkit/monsim/ControlClient.h"
 #include "testkit/monsim/MonitorJson.h"
 #include "testkit/monsim/Simulator.h"
@@ -46,6 +48,7 @@ int Serve(const std::string& deviceSocket, const std::string& controlSocket, con
 
   monsim::Simulator simulator(monsim::ReadWaits::RealTime);
   for (auto& entry : monsim::LoadMonitorFile(file)) simulator.Add(std::move(entry.description), entry.plugged);
+  simulator.OnPlugChange([] { PostMessageW(HWND_BROADCAST, WM_DEVICECHANGE, DBT_DEVNODES_CHANGED, 0); });
   {
     monsim::DeviceServer devices(simulator, deviceSocket);
     monsim::ControlServer control(simulator, controlSocket);

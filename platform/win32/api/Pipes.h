@@ -21,6 +21,7 @@
 
 #define GENERIC_READ 0x80000000L
 #define GENERIC_WRITE 0x40000000L
+#define CREATE_ALWAYS 2
 #define OPEN_EXISTING 3
 #define FILE_ATTRIBUTE_NORMAL 0x00000080
 
@@ -45,9 +46,10 @@ BOOL ConnectNamedPipe(HANDLE pipe, LPOVERLAPPED overlapped);
 // Drops the client, whose later writes fail; the pipe takes no client until ConnectNamedPipe.
 BOOL DisconnectNamedPipe(HANDLE pipe);
 
-// The client end of a pipe: GENERIC_WRITE and OPEN_EXISTING; the stand-in opens no other
-// files (ERROR_INVALID_NAME). ERROR_FILE_NOT_FOUND when nobody serves the name, ERROR_PIPE_BUSY while its instance
-// has a client or waits for ConnectNamedPipe.
+// The client end of a pipe: GENERIC_WRITE and OPEN_EXISTING. ERROR_FILE_NOT_FOUND when nobody
+// serves the name, ERROR_PIPE_BUSY while its instance has a client or waits for ConnectNamedPipe.
+// Any other name is a file on disk, which is only made for writing (GENERIC_WRITE, CREATE_ALWAYS)
+// and written by MiniDumpWriteDump.
 HANDLE CreateFileW(LPCWSTR fileName, DWORD desiredAccess, DWORD shareMode,
                    LPSECURITY_ATTRIBUTES attributes, DWORD creationDisposition,
                    DWORD flagsAndAttributes, HANDLE templateFile);

@@ -25,6 +25,8 @@ HANDLE CreateThread(LPSECURITY_ATTRIBUTES attributes, SIZE_T stackSize,
 BOOL GetExitCodeThread(HANDLE thread, LPDWORD exitCode);
 // A pseudo handle that stands for the calling thread.
 HANDLE GetCurrentThread();
+// The kernel's id of the calling thread, as CreateThread reports it.
+DWORD GetCurrentThreadId();
 // The pseudo handle or a handle from CreateThread (error 6 otherwise); an unknown priority is
 // error 87.
 BOOL SetThreadPriority(HANDLE thread, int priority);

@@ -20,6 +20,9 @@ struct PipeAddress {
   std::string file;
 };
 
+// Whether the name is in the pipe namespace, "\\.\pipe\...".
+bool IsPipeName(LPCWSTR name);
+
 // ERROR_SUCCESS and the address for "\\.\pipe\<name>", else ERROR_INVALID_NAME.
 DWORD PipeAddressForName(LPCWSTR name, PipeAddress* address);
 

@@ -52,6 +52,8 @@ int SocketAt(const PipeAddress& address, int (*call)(int, const sockaddr*, sockl
 
 }  // namespace
 
+bool IsPipeName(LPCWSTR name) { return HasPipePrefix(name); }
+
 DWORD PipeAddressForName(LPCWSTR name, PipeAddress* address) {
   if (name == nullptr) return ERROR_INVALID_NAME;
   std::wstring_view text(name);

@@ -1,5 +1,6 @@
 // The Win32 named-pipe calls over the server and client objects.
 #include "platform/win32/Win32.h"
+#include "platform/win32/internal/DiskFile.h"
 #include "platform/win32/src/NamedPipe.h"
 
 using win32::NamedPipeClient;
@@ -57,6 +58,9 @@ BOOL DisconnectNamedPipe(HANDLE pipe) {
 HANDLE CreateFileW(LPCWSTR fileName, DWORD desiredAccess, DWORD /*shareMode*/,
                    LPSECURITY_ATTRIBUTES /*attributes*/, DWORD creationDisposition,
                    DWORD /*flagsAndAttributes*/, HANDLE /*templateFile*/) {
+  if (fileName == nullptr) return FailHandle(ERROR_INVALID_NAME);
+  if (!win32::IsPipeName(fileName))
+    return win32::CreateDiskFile(fileName, desiredAccess, creationDisposition);
   win32::PipeAddress address;
   if (DWORD error = win32::PipeAddressForName(fileName, &address); error != ERROR_SUCCESS)
     return FailHandle(error);

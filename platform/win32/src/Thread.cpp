@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include "platform/win32/Win32.h"
+#include "platform/win32/internal/AlternateSignalStack.h"
 #include "platform/win32/internal/KernelObject.h"
 #include "platform/win32/internal/RunState.h"
 
@@ -33,6 +34,7 @@ struct ThreadStart {
 
 void* RunThread(void* argument) {
   std::unique_ptr<ThreadStart> start(static_cast<ThreadStart*>(argument));
+  win32::EnsureAlternateSignalStack();
   start->id.set_value(static_cast<DWORD>(gettid()));
   start->state->MarkEnded(start->routine(start->parameter));
   return nullptr;
@@ -102,6 +104,8 @@ BOOL GetExitCodeThread(HANDLE thread, LPDWORD exitCode) {
 }
 
 HANDLE GetCurrentThread() { return kCurrentThread; }
+
+DWORD GetCurrentThreadId() { return static_cast<DWORD>(gettid()); }
 
 BOOL SetThreadPriority(HANDLE thread, int priority) {
   if (thread != kCurrentThread && win32::ObjectFromHandle<CreatedThread>(thread) == nullptr) {
