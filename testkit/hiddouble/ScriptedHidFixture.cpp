@@ -1,13 +1,10 @@
 #include "testkit/hiddouble/ScriptedHidFixture.h"
 
-#include <cstdlib>
-#include <filesystem>
 #include <mutex>
-
-#include <unistd.h>
 
 #include "foundation/log/Log.h"
 #include "moncontrol/transport/Signature.h"
+#include "testkit/cdrive/TempCDrive.h"
 
 namespace {
 
@@ -22,14 +19,8 @@ void RecordLine(const wchar_t* line) {
 }  // namespace
 
 void ScriptedHidFixture::SetUp() {
-  // The library's log file goes to a C: drive of the test's own.
-  static const std::string drive = [] {
-    auto root =
-        std::filesystem::temp_directory_path() / ("transport-test-" + std::to_string(getpid()));
-    std::filesystem::create_directories(root);
-    return root.string();
-  }();
-  setenv("TARVIK_C_DRIVE", drive.c_str(), 1);
+  // The library's log file goes to a C: drive of the test's own, removed when the test ends.
+  static const testkit::TempCDrive drive;
   {
     std::lock_guard lock(g_linesMutex);
     g_lines.clear();

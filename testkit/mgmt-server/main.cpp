@@ -15,16 +15,18 @@
 #include <utility>
 #include <vector>
 
+#include "testkit/mgmt-server/MessageSummary.h"
 #include "testkit/mgmt-server/MgmtServer.h"
 
 namespace {
 
 void Usage() {
-  std::cerr << "usage: mgmt-server [--port N] [--tls] [--cert-out FILE] [--package NAME=FILE]...\n"
+  std::cerr << "usage: mgmt-server [--port N] [--tls] [--cert-out FILE] [--package NAME=FILE]... [--summary]\n"
                "  --port N             listen on 127.0.0.1:N (default 8080; 0 picks a free port)\n"
                "  --tls                require TLS (a self-signed certificate for localhost)\n"
                "  --cert-out FILE      write the TLS certificate (PEM) to FILE\n"
                "  --package NAME=FILE  serve FILE as the package NAME\n"
+               "  --summary            print the agent's messages as readable summaries\n"
                "Lines on stdin are sent as text messages to every open connection.\n";
 }
 
@@ -69,12 +71,15 @@ int main(int argc, char** argv) {
   testkit::MgmtServerOptions options;
   options.port = 8080;
   std::string certOut;
+  bool summary = false;
   std::vector<std::pair<std::string, std::string>> packages;
   for (int i = 1; i < argc; ++i) {
     std::string arg = argv[i];
     bool hasValue = i + 1 < argc;
     if (arg == "--tls") {
       options.tls = true;
+    } else if (arg == "--summary") {
+      summary = true;
     } else if (arg == "--port" && hasValue) {
       char* end = nullptr;
       errno = 0;
@@ -141,8 +146,11 @@ int main(int argc, char** argv) {
       }
       for (const auto& message : server.MessagesSince(messages)) {
         ++messages;
-        std::cout << (message.text ? "text " : "binary ") << Printable(message.data, message.text)
-                  << std::endl;
+        if (summary && message.text)
+          std::cout << "agent: " << Printable(testkit::SummarizeAgentMessage(message.data), true) << std::endl;
+        else
+          std::cout << (message.text ? "text " : "binary ") << Printable(message.data, message.text)
+                    << std::endl;
       }
       auto requests = server.PackageRequests();
       for (; packageRequests < requests.size(); ++packageRequests)
