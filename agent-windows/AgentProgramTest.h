@@ -2,8 +2,6 @@
 // (and the uninstaller it starts) in its program folder, and the settings file's place.
 #pragma once
 
-#include <stdlib.h>
-
 #include <chrono>
 #include <filesystem>
 #include <string>
@@ -12,10 +10,12 @@
 #include <vector>
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include "testkit/mgmt-server/MgmtServer.h"
 #include "testkit/services/RunProgram.h"
 #include "testkit/services/ServiceMachine.h"
+#include "testkit/sysevents/ObjectsRoot.h"
 
 namespace agenttest {
 
@@ -44,24 +44,39 @@ inline bool WaitForCount(const testkit::MgmtServer& server, const std::string& p
   return CountContaining(server.Messages(), part) >= count;
 }
 
-// A kernel-object namespace of this test's own, which the service inherits: its named mutexes
-// and pipes are the ones this test meets, and no other test's.
-class KernelObjectFolder {
- public:
-  KernelObjectFolder() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "tarvik-objects-XXXXXX").string();
-    if (mkdtemp(pattern.data()) != nullptr) m_folder = pattern;
-    setenv("TARVIK_KERNEL_OBJECTS", m_folder.c_str(), 1);
-  }
-  ~KernelObjectFolder() {
-    unsetenv("TARVIK_KERNEL_OBJECTS");
-    std::error_code ignored;
-    std::filesystem::remove_all(m_folder, ignored);
-  }
+inline std::size_t Occurrences(const std::string& text, const std::string& part) {
+  std::size_t count = 0;
+  for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
+  return count;
+}
 
- private:
-  std::string m_folder;
-};
+// The messages of this type from index `first` on, parsed.
+inline std::vector<nlohmann::json> MessagesOfType(const testkit::MgmtServer& server, const std::string& type,
+                                                  std::size_t first = 0) {
+  std::vector<nlohmann::json> found;
+  for (const testkit::MgmtMessage& message : server.MessagesSince(first)) {
+    nlohmann::json parsed = nlohmann::json::parse(message.data, nullptr, false);
+    if (parsed.is_object() && parsed.value("type", "") == type) found.push_back(std::move(parsed));
+  }
+  return found;
+}
+
+// The first full report (one with "vcpFuncMap" entries) from index `first` on, waiting up to
+// the limit; null when none came.
+inline nlohmann::json WaitForFullReport(const testkit::MgmtServer& server, std::size_t first,
+                                        std::chrono::seconds limit = std::chrono::seconds(40)) {
+  const auto deadline = std::chrono::steady_clock::now() + limit;
+  do {
+    for (const nlohmann::json& report : MessagesOfType(server, "displayStatusReport", first))
+      if (!report["monitorList"].empty() && report["monitorList"][0].contains("vcpFuncMap")) return report;
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  } while (std::chrono::steady_clock::now() < deadline);
+  return nullptr;
+}
+
+// A kernel-object namespace of this test's own, which the service inherits: its named mutexes,
+// pipes and windows are the ones this test meets, and no other test's.
+using KernelObjectFolder = sysevents::ObjectsRoot;
 
 class AgentProgramTest : public ::testing::Test {
  protected:
@@ -86,6 +101,15 @@ class AgentProgramTest : public ::testing::Test {
     for (int i = 0; i < 200 && machine_.Drive().Read(path).empty(); ++i)
       std::this_thread::sleep_for(std::chrono::milliseconds(20));
     return machine_.Drive().Read(path);
+  }
+
+  // Waits until the service's output holds the line more often than `before` times.
+  bool WaitForLogLine(const std::string& line, std::size_t before = 0) const {
+    for (int i = 0; i < 600; ++i) {
+      if (Occurrences(machine_.Output(kService), line) > before) return true;
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    return false;
   }
 
   std::wstring ProgramWindowsPath() const { return testkit::WindowsPath(program_); }

@@ -87,12 +87,6 @@ class AgentFirmwareTest : public AgentProgramTest {
     return false;
   }
 
-  bool WaitForLogLine(const std::string& line) const {
-    for (int i = 0; i < 300 && !Has(machine_.Output(kService), line); ++i)
-      std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    return Has(machine_.Output(kService), line);
-  }
-
   KernelObjectFolder objects_;
   testkit::packages::PackageFolder packages_;
   testkit::MgmtServer server_;

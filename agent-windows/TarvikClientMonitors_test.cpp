@@ -33,49 +33,12 @@ class AgentMonitorsTest : public AgentProgramTest {
 
   void TearDown() override { RemoveAgent(); }
 
-  // The messages of this type from index `first` on, parsed.
-  std::vector<json> MessagesOfType(const std::string& type, std::size_t first = 0) const {
-    std::vector<json> found;
-    for (const testkit::MgmtMessage& message : server_.MessagesSince(first)) {
-      json parsed = json::parse(message.data, nullptr, false);
-      if (parsed.is_object() && parsed.value("type", "") == type) found.push_back(std::move(parsed));
-    }
-    return found;
-  }
-
-  // The first full report (one with "vcpFuncMap" entries) from index `first` on, waiting up
-  // to the limit; null when none came.
-  json WaitForFullReport(std::size_t first, std::chrono::seconds limit = std::chrono::seconds(40)) const {
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    do {
-      for (const json& report : MessagesOfType("displayStatusReport", first))
-        if (!report["monitorList"].empty() && report["monitorList"][0].contains("vcpFuncMap")) return report;
-      std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    } while (std::chrono::steady_clock::now() < deadline);
-    return nullptr;
-  }
-
   std::size_t MessageCount() const { return server_.Messages().size(); }
 
   json Vcp(const std::string& id, const std::string& code, const std::string& subCode = "") const {
     json command = {{"cmd", "get-vcp"}, {"id", id}, {"code", code}};
     if (!subCode.empty()) command["subCode"] = subCode;
     return monsim_.Send(command)["vcp"]["current"];
-  }
-
-  // Waits until the service's output holds the line more often than `before` times.
-  bool WaitForLogLine(const std::string& line, std::size_t before) const {
-    for (int i = 0; i < 600; ++i) {
-      if (Occurrences(machine_.Output(kService), line) > before) return true;
-      std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    }
-    return false;
-  }
-
-  static std::size_t Occurrences(const std::string& text, const std::string& part) {
-    std::size_t count = 0;
-    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
-    return count;
   }
 
   KernelObjectFolder objects_;
@@ -130,7 +93,7 @@ TEST_F(AgentMonitorsTest, TheServerSeesAndSetsTheMonitorsThatTheAgentShares) {
   // Full reports of both monitors, about 12 s after the connection.
   ASSERT_TRUE(server_.WaitForUpgrades(1, std::chrono::seconds(30))) << machine_.Output(kService);
   const auto connected = std::chrono::steady_clock::now();
-  json report = WaitForFullReport(0);
+  json report = WaitForFullReport(server_, 0);
   ASSERT_FALSE(report.is_null()) << machine_.Output(kService);
   const auto reportAfter = std::chrono::steady_clock::now() - connected;
   EXPECT_GT(reportAfter, std::chrono::seconds(9));
@@ -154,12 +117,12 @@ TEST_F(AgentMonitorsTest, TheServerSeesAndSetsTheMonitorsThatTheAgentShares) {
     EXPECT_TRUE(WaitForLogLine("RunCacheCommand:MutexGuard return !", droppedBefore));
     EXPECT_TRUE(WaitForLogLine("StartUpdateMonitorInfoThread MutexGuard Acquire = ", postponedBefore));
     std::this_thread::sleep_for(std::chrono::seconds(3));
-    EXPECT_TRUE(WaitForFullReport(held, std::chrono::seconds(0)).is_null());
+    EXPECT_TRUE(WaitForFullReport(server_, held, std::chrono::seconds(0)).is_null());
     ReleaseMutex(mutex);
     CloseHandle(mutex);
-    EXPECT_TRUE(MessagesOfType("VcpState", held).empty());
+    EXPECT_TRUE(MessagesOfType(server_, "VcpState", held).empty());
     EXPECT_EQ(Vcp(kFirst, "10"), 50);
-    json refreshed = WaitForFullReport(held);
+    json refreshed = WaitForFullReport(server_, held);
     ASSERT_FALSE(refreshed.is_null()) << machine_.Output(kService);
     EXPECT_EQ(refreshed["monitorList"].size(), 2u);
   }
@@ -202,7 +165,7 @@ TEST_F(AgentMonitorsTest, TheServerSeesAndSetsTheMonitorsThatTheAgentShares) {
   for (int i = 0; i < 400 && !(carrying && heartbeats.size() > *carrying + 1); ++i) {
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     heartbeats.clear();
-    for (const json& report : MessagesOfType("displayStatusReport", beforeChange))
+    for (const json& report : MessagesOfType(server_, "displayStatusReport", beforeChange))
       if (report["monitorList"].size() == 2 && !report["monitorList"][0].contains("vcpFuncMap"))
         heartbeats.push_back(report);
     for (std::size_t k = 0; k < heartbeats.size() && !carrying; ++k)
@@ -220,14 +183,14 @@ TEST_F(AgentMonitorsTest, TheServerSeesAndSetsTheMonitorsThatTheAgentShares) {
   const std::size_t beforeReconnect = MessageCount();
   server_.DropConnections();
   ASSERT_TRUE(server_.WaitForUpgrades(2, std::chrono::seconds(30)));
-  json afterUnplug = WaitForFullReport(beforeReconnect);
+  json afterUnplug = WaitForFullReport(server_, beforeReconnect);
   ASSERT_FALSE(afterUnplug.is_null()) << machine_.Output(kService);
   ASSERT_EQ(afterUnplug["monitorList"].size(), 1u);
   EXPECT_EQ(afterUnplug["monitorList"][0]["serialNumber"], kFirst);
   const std::size_t afterReport = MessageCount();
   ASSERT_TRUE(WaitForCount(server_, R"("type":"displayStatusReport")",
                            CountContaining(server_.Messages(), R"("type":"displayStatusReport")") + 1));
-  const std::vector<json> heartbeat = MessagesOfType("displayStatusReport", afterReport);
+  const std::vector<json> heartbeat = MessagesOfType(server_, "displayStatusReport", afterReport);
   ASSERT_FALSE(heartbeat.empty());
   EXPECT_EQ(heartbeat[0]["monitorList"].size(), 1u);
 }

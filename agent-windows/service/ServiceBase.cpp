@@ -153,6 +153,11 @@ void CServiceBaseAA::SetServiceStatus(DWORD currentState, DWORD win32ExitCode, D
   ::SetServiceStatus(m_statusHandle, &report);
 }
 
+SERVICE_STATUS_HANDLE CServiceBaseAA::StatusHandle() {
+  std::lock_guard<std::mutex> lock(m_statusMutex);
+  return m_statusHandle;
+}
+
 void CServiceBaseAA::WriteEventLogEntry(PCWSTR message, UCHAR level) {
   if (m_eventProvider != 0) EventWriteString(m_eventProvider, level, 0, message);
 }

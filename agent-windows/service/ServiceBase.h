@@ -29,6 +29,8 @@ class CServiceBaseAA {
   virtual void WriteEventLogEntry(PCWSTR message, UCHAR level);
 
   void SetServiceStatus(DWORD currentState, DWORD win32ExitCode = 0, DWORD waitHint = 0);
+  // The handle the manager gave the service, also the recipient of its device notifications.
+  SERVICE_STATUS_HANDLE StatusHandle();
   void WriteErrorLogEntry(PCWSTR function, DWORD error);
 
  private:
