@@ -185,3 +185,31 @@ TEST_F(AgentProgramTest, TheServiceKeepsItsConversationAcrossAServerRestartAndSt
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(AgentProgramTest, AServiceThatCannotStartItsWorkerFailsToStart) {
+  machine_.Drive().Write(kSettings, kValidSettings);
+  // The device notification is not needed to run: its failure is only logged.
+  ASSERT_EQ(Run("/install", {{"TARVIK_WIN32_FAIL", "RegisterDeviceNotificationW,CreateThreadpoolWork"}}).exitCode, 0);
+  machine_.State(kService);
+  ASSERT_TRUE(machine_.WaitForExit(kService));
+  EXPECT_EQ(machine_.State(kService), static_cast<DWORD>(SERVICE_STOPPED));
+
+  const std::vector<SERVICE_STATUS> history = machine_.History(kService);
+  ASSERT_FALSE(history.empty());
+  EXPECT_EQ(history.back().dwCurrentState, static_cast<DWORD>(SERVICE_STOPPED));
+  EXPECT_EQ(history.back().dwWin32ExitCode, static_cast<DWORD>(ERROR_ACCESS_DENIED));
+  for (const SERVICE_STATUS& status : history) EXPECT_NE(status.dwCurrentState, static_cast<DWORD>(SERVICE_RUNNING));
+
+  const std::string output = machine_.Output(kService);
+  EXPECT_TRUE(Has(output, "Failed to register device notification. Error code: 5")) << output;
+  EXPECT_FALSE(Has(output, "Sanitizer")) << output;
+  EXPECT_EQ(machine_.ExitCode(kService), 0);
+  const std::string events = machine_.Drive().Read(
+      "Windows/System32/LogFiles/WMI/{BE2E880E-F79F-4C30-9C95-09F003A0A7EA}.log");
+  EXPECT_TRUE(Has(events, "level=0 keyword=0x0 pid=")) << events;
+  EXPECT_TRUE(Has(events, "CreateThreadpoolWork failed")) << events;
+}
+
+}  // namespace
