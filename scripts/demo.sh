@@ -54,18 +54,18 @@ monsim_ctl() { "$build/testkit/monsim/monsim" ctl "$TARVIK_MONSIM_SOCKET.ctl" "$
 # Then a firmware update of both monitors; last, the second monitor is unplugged and plugged
 # again, which the system tells the agent as a device change.
 mkfifo "$machine/server-input"
-(sleep 20
+(sleep 16
  echo '{"cmdid":7,"type":"displayCommand","monitorList":[{"serialNumber":"TVK24Q100001","funcList":[[16,30],[248,5,0]]},{"serialNumber":"TVK27Q100002","funcList":[[18,40]]}]}'
- sleep 5
+ sleep 4
  echo '{"cmdid":8,"type":"RefreshAllStatus"}'
  sleep 4
  monsim_ctl '{"cmd":"emit","id":"TVK27Q100002","message":{"funcCode":38,"subCode":16,"param3":45,"param4":100}}' > /dev/null
  sleep 4
  echo '{"cmdid":9,"type":"firmwareUpdateCommand","monitorList":[{"index":0,"serialNumber":"TVK24Q100001","updatePackageInfo":{"packageUrl":"'"$package"'","packageSize":'"$package_size"',"silentFlag":1,"updateType":2,"userId":7,"updateTime":0}},{"index":1,"serialNumber":"TVK27Q100002"}]}'
- sleep 7
+ sleep 6
  echo "== unplugging monitor TVK27Q100002" >&2
  monsim_ctl '{"cmd":"unplug","id":"TVK27Q100002"}' > /dev/null
- sleep 9
+ sleep 13
  echo "== plugging monitor TVK27Q100002 in again" >&2
  monsim_ctl '{"cmd":"plug","id":"TVK27Q100002"}' > /dev/null
  exec sleep infinity) > "$machine/server-input" &
