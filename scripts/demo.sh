@@ -50,19 +50,19 @@ monsim_ctl() { "$build/testkit/monsim/monsim" ctl "$TARVIK_MONSIM_SOCKET.ctl" "$
 
 # The server sends each line of its input to the agent: once the monitors have been reported,
 # a brightness, a contrast and an extended setting, then a request for fresh full reports.
-# Meanwhile a monitor announces a brightness change of its own, which the next heartbeat carries.
-# Then a firmware update of both monitors; last, the second monitor is unplugged and plugged
-# again, which the system tells the agent as a device change.
+# Then a firmware update of both monitors, and a monitor announces a brightness change of its
+# own, which the next heartbeat carries; last, the second monitor is unplugged and plugged again,
+# which the system tells the agent as a device change.
 mkfifo "$machine/server-input"
 (sleep 16
  echo '{"cmdid":7,"type":"displayCommand","monitorList":[{"serialNumber":"TVK24Q100001","funcList":[[16,30],[248,5,0]]},{"serialNumber":"TVK27Q100002","funcList":[[18,40]]}]}'
  sleep 4
  echo '{"cmdid":8,"type":"RefreshAllStatus"}'
  sleep 4
- monsim_ctl '{"cmd":"emit","id":"TVK27Q100002","message":{"funcCode":38,"subCode":16,"param3":45,"param4":100}}' > /dev/null
- sleep 4
  echo '{"cmdid":9,"type":"firmwareUpdateCommand","monitorList":[{"index":0,"serialNumber":"TVK24Q100001","updatePackageInfo":{"packageUrl":"'"$package"'","packageSize":'"$package_size"',"silentFlag":1,"updateType":2,"userId":7,"updateTime":0}},{"index":1,"serialNumber":"TVK27Q100002"}]}'
  sleep 6
+ monsim_ctl '{"cmd":"emit","id":"TVK24Q100001","message":{"funcCode":38,"subCode":16,"param3":45,"param4":100}}' > /dev/null
+ sleep 3
  echo "== unplugging monitor TVK27Q100002" >&2
  monsim_ctl '{"cmd":"unplug","id":"TVK27Q100002"}' > /dev/null
  sleep 13
