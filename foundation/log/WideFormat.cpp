@@ -8,7 +8,9 @@
 #include <string>
 #include <vector>
 
+#if !defined(TARVIK_MACOS)
 #include "platform/win32/Win32.h"
+#endif
 
 namespace tarvik {
 namespace {
@@ -125,6 +127,26 @@ std::uint64_t FetchUnsigned(va_list* ap, Size size) {
   }
 }
 
+#if defined(TARVIK_MACOS)
+// Narrow text in the C runtime's multibyte encoding to wide; a byte it cannot convert stands for
+// itself, so nothing after it is lost.
+std::wstring Widen(const char* text, std::size_t length) {
+  std::wstring out;
+  std::mbstate_t state{};
+  for (std::size_t i = 0; i < length;) {
+    wchar_t wide = 0;
+    std::size_t used = std::mbrtowc(&wide, text + i, length - i, &state);
+    if (used == static_cast<std::size_t>(-1) || used == static_cast<std::size_t>(-2)) {
+      wide = static_cast<wchar_t>(static_cast<unsigned char>(text[i]));
+      used = 1;
+      state = std::mbstate_t{};
+    }
+    out.push_back(wide);
+    i += used == 0 ? 1 : used;  // 0: an embedded NUL
+  }
+  return out;
+}
+#else
 // Narrow text in the ANSI code page to wide.
 std::wstring Widen(const char* text, std::size_t length) {
   if (length == 0) return {};
@@ -136,6 +158,7 @@ std::wstring Widen(const char* text, std::size_t length) {
   if (written <= 0) return {};
   return std::wstring(buffer.data(), static_cast<std::size_t>(written));
 }
+#endif
 
 template <typename Char>
 std::size_t BoundedLength(const Char* text, int precision) {

@@ -2,10 +2,8 @@
 // threads and processes of a session.
 #pragma once
 
+#include "moncontrol/api/DeviceRegistry.h"
 #include "platform/win32/Win32.h"
-
-// The mutex of a handle that was not opened through OpenMonCtrl2: the agent's global one.
-inline constexpr const wchar_t* kDefaultMutexName = L"Global\\HalvaneSDK";
 
 // Opens the mutex of that name, or creates it (not owned) so that every user of the session
 // has full access. Null when both fail.

@@ -2,8 +2,10 @@
 
 #include <iterator>
 
-#include "moncontrol/api/DeviceMutex.h"
 #include "moncontrol/api/LibraryState.h"
+#if !defined(TARVIK_MACOS)
+#include "moncontrol/api/DeviceMutex.h"
+#endif
 
 namespace {
 
@@ -24,9 +26,11 @@ void RegisterMonCtrlDevice(mchid::hid_device* handle, const std::wstring& key) {
     if (state.handles.count(handle) != 0) return;
     RemoveStaleDeviceHandles(state, key);
     state.handles.emplace(handle, key);
+#if !defined(TARVIK_MACOS)
     // Created under the lock, so that two threads registering one key make one mutex. No
     // wait is involved.
     if (state.mutexes.count(key) == 0) state.mutexes.emplace(key, CreateDeviceMutex(key.c_str()));
+#endif
   });
 }
 

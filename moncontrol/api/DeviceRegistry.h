@@ -8,6 +8,9 @@
 #include "foundation/Export.h"
 #include "moncontrol/hid/HidApi.h"
 
+// The mutex of a handle that was not opened through OpenMonCtrl2: the agent's global one.
+inline constexpr const wchar_t* kDefaultMutexName = L"Global\\HalvaneSDK";
+
 // "<vendor>-<product>-<serial>", the IDs in decimal; a null serial counts as empty.
 std::wstring MakeDeviceKey(std::uint32_t vendorId, std::uint32_t productId, const wchar_t* serial);
 

@@ -67,6 +67,9 @@ void CallFunctionNoReply(mchid::hid_device* handle, std::int32_t functionCode, s
   exchange.Prepare({MCCMD_TYPE_FUNCTION, static_cast<std::uint32_t>(functionCode), InValue(param2), InValue(param3),
                     InValue(param4)},
                    sendData, sendLength);
+#if defined(TARVIK_MACOS)
+  LogInfo(L"CallFunctionNoReply SendCommandNoReply Start");
+#endif
   std::int32_t result = exchange.WriteWithoutReply(handle, timeout);
   LogInfo(L"CallFunctionNoReply SendCommandNoReply RET=%d", result);
   SetOut(status, result);

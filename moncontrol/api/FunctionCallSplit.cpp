@@ -6,7 +6,9 @@
 #include "moncontrol/api/FunctionCallApi.h"
 #include "moncontrol/api/FunctionCallExchange.h"
 #include "moncontrol/api/StatusCodes.h"
+#if !defined(TARVIK_MACOS)
 #include "moncontrol/hid/HidDevice.h"
+#endif
 
 namespace {
 
@@ -14,6 +16,12 @@ constexpr int kFailuresAllowed = 3;
 // The high half of param4 that marks the last chunk; the low half holds the total.
 constexpr std::uint32_t kLastChunk = 0xFFFF0000;
 constexpr std::uint32_t kMaxSplitTotal = 0xFFFF;
+#if defined(TARVIK_MACOS)
+// The macOS layer does not learn the report length: every exchange is a 65-byte report with
+// at most 32 bytes of data.
+constexpr std::uint32_t kMacReportLength = 65;
+constexpr std::uint32_t kMacChunkRoom = 32;
+#endif
 
 struct FreeDeleter {
   void operator()(std::uint8_t* data) const { std::free(data); }
@@ -38,19 +46,24 @@ std::uint8_t* CallFunctionBySplit(mchid::hid_device* handle, std::int32_t functi
   const std::uint32_t total = sendLength;
   if (total == 0) return nullptr;
 
+#if defined(TARVIK_MACOS)
+  const std::uint32_t reportLength = kMacReportLength;
+  const std::uint32_t chunkRoom = kMacChunkRoom;
+#else
   const std::uint32_t reportLength = handle->connection->Collection().output_report_length;
   if (reportLength <= kMccmdHeaderSize) {
     LogWarn(L"CallFunctionBySplit output reports of %lu bytes leave no room for data", reportLength);
     SetOut(status, MC_ERR_INVALID_ARG);
     return nullptr;
   }
+  // Each request fills at most one output report, and the transport writes no longer ones.
+  const std::uint32_t chunkRoom = std::min<std::uint32_t>(reportLength - kMccmdHeaderSize, kExchangeMaxData);
+#endif
   if (total > kMaxSplitTotal) {
     LogWarn(L"CallFunctionBySplit total of %lu bytes does not fit 16 bits", total);
     SetOut(status, MC_ERR_INVALID_ARG);
     return nullptr;
   }
-  // Each request fills at most one output report, and the transport writes no longer ones.
-  const std::uint32_t chunkRoom = std::min<std::uint32_t>(reportLength - kMccmdHeaderSize, kExchangeMaxData);
   FunctionCallExchange exchange(reportLength);
   if (!exchange.IsAllocated()) {
     SetOut(status, MC_ERR_NO_MEMORY);

@@ -12,13 +12,17 @@
 
 #include "foundation/Export.h"
 #include "moncontrol/hid/HidApi.h"
+#if !defined(TARVIK_MACOS)
 #include "platform/win32/Win32.h"
+#endif
 
 struct tagMONCTRL_LISTEN;
 
 struct LibraryState {
   std::map<mchid::hid_device*, std::wstring> handles;        // handle -> device key
+#if !defined(TARVIK_MACOS)
   std::map<std::wstring, HANDLE> mutexes;                     // device key -> named mutex, may be null
+#endif
   std::map<std::wstring, tagMONCTRL_LISTEN*> listeners;       // device key -> listener
   // The texts GetMutexName handed out; kept for the life of the process so none dangles.
   std::set<std::wstring> mutexNames;
@@ -47,11 +51,18 @@ decltype(auto) WithLibraryState(Fn&& fn) {
 // is cleared.
 void SetListenerStopHook(void (*stopAllListeners)());
 
+TARVIK_EXPORT std::int32_t Init();
+#if defined(TARVIK_MACOS)
+// Tells the listeners to stop and forgets them. Handles stay open.
+TARVIK_EXPORT std::int32_t Uninit();
+// The macOS library carries its tables in itself: nothing to remember. 0.
+TARVIK_EXPORT std::int32_t SetGlobalHandle(void* module);
+#else
 // The module whose resources hold the library's JSON tables; null for the executable's own.
 HMODULE GlobalResourceModule();
 
-TARVIK_EXPORT std::int32_t Init();
 // Stops the listeners, closes every device mutex and forgets the mutexes and listeners.
 // Handles stay open and registered.
 TARVIK_EXPORT std::int32_t Uninit();
 TARVIK_EXPORT HMODULE SetGlobalHandle(HMODULE module);
+#endif

@@ -38,6 +38,8 @@ mchid::hid_device* OpenMonCtrl(const wchar_t* product, const wchar_t* serial) {
   return handle;
 }
 
+#if !defined(TARVIK_MACOS)
+// The macOS form neither registers nor locks.
 mchid::hid_device* OpenMonCtrl2(std::uint32_t vendorId, std::uint32_t productId, const wchar_t* serial,
                                 std::int32_t interfaceNumber) {
   const wchar_t* shown = serial != nullptr ? serial : L"";
@@ -52,6 +54,7 @@ mchid::hid_device* OpenMonCtrl2(std::uint32_t vendorId, std::uint32_t productId,
   LogInfo(L"OpenMonCtrl2 device %x,%x,%s,%d", vendorId, productId, shown, interfaceNumber);
   return handle;
 }
+#endif
 
 void CloseMonCtrl(mchid::hid_device* handle) {
   if (handle == nullptr) return;

@@ -19,8 +19,10 @@ constexpr std::int32_t kDdcciTimeoutMs = 1000;
 
 }  // namespace
 
+#if !defined(TARVIK_MACOS)
 DeviceLock::DeviceLock(mchid::hid_device* device)
     : m_name(DeviceMutexName(device)), m_guard(m_name.c_str(), kDeviceMutexWaitMs) {}
+#endif
 
 DdcciExchange::DdcciExchange(std::size_t bufferSize, std::int32_t bufLen)
     : m_buffer(new (std::nothrow) std::uint8_t[bufferSize]), m_size(bufferSize), m_bufLen(bufLen) {}

@@ -9,11 +9,21 @@
 #include <span>
 #include <string>
 
-#include "foundation/sync/MutexGuard.h"
 #include "moncontrol/hid/HidApi.h"
+#if !defined(TARVIK_MACOS)
+#include "foundation/sync/MutexGuard.h"
+#endif
 
 inline constexpr std::uint32_t kDeviceMutexWaitMs = 2000;
 
+#if defined(TARVIK_MACOS)
+// The macOS build keeps no device mutexes: the lock is always had.
+class DeviceLock {
+ public:
+  explicit DeviceLock(mchid::hid_device*) {}
+  bool IsLocked() const { return true; }
+};
+#else
 // Holds the named mutex of a device handle for its scope (its device key's, or
 // kDefaultMutexName for a handle that is not registered), waiting up to kDeviceMutexWaitMs.
 class DeviceLock {
@@ -25,6 +35,7 @@ class DeviceLock {
   const std::wstring m_name;  // before the guard, which borrows it
   MutexGuard m_guard;
 };
+#endif
 
 class DdcciExchange {
  public:

@@ -9,7 +9,7 @@
 
 #include "moncontrol/api/MonCtrlTest.h"
 #include "moncontrol/transport/CommandHeader.h"
-#include "testkit/hiddouble/Replies.h"
+#include "testkit/hiddouble/DisplayReplies.h"
 
 using testkit::Bytes;
 
@@ -35,15 +35,6 @@ class DdcciTest : public MonCtrlTest {
   mchid::hid_device* m_handle = nullptr;
 };
 
-// 6E, the length byte, the body (opcode and data), the reply checksum.
-inline Bytes DisplayReply(const Bytes& body) {
-  Bytes frame{0x6E, static_cast<std::uint8_t>(0x80 | body.size())};
-  frame.insert(frame.end(), body.begin(), body.end());
-  std::uint8_t checksum = 0x50;
-  for (std::uint8_t b : frame) checksum ^= b;
-  frame.push_back(checksum);
-  return frame;
-}
 
 // Answers as `then` does, and records whether, when the request arrived, another thread
 // found the named mutex taken.

@@ -54,3 +54,25 @@ const std::int32_t* GetVCPFeatureByVector(mchid::hid_device* handle, std::int32_
   }
   return values.data();
 }
+
+#if defined(TARVIK_MACOS)
+void GetVCPFeatureByVector2(mchid::hid_device* handle, std::int32_t vcpCode, std::uint32_t subCode,
+                            std::int32_t* values, std::int32_t count) {
+  if (values == nullptr || count < kVcpVectorLength) return;
+  std::int32_t current = 0;
+  std::int32_t maximum = 0;
+  if (vcpCode == kVcpExtendedSelect) {
+    if (!SelectExtended(handle, static_cast<std::uint16_t>(subCode))) return;
+    GetVCPFeatureL(handle, kVcpExtendedValue, &current, &maximum);
+    values[0] = vcpCode;
+    values[1] = static_cast<std::int32_t>(subCode);
+    values[2] = current;
+    values[3] = maximum;
+  } else {
+    GetVCPFeatureL(handle, static_cast<std::uint8_t>(vcpCode), &current, &maximum);
+    values[0] = vcpCode;
+    values[1] = current;
+    values[2] = maximum;
+  }
+}
+#endif

@@ -22,3 +22,10 @@ TARVIK_EXPORT std::int32_t SetVCPFeatureByVector(mchid::hid_device* handle, cons
 // maximum 0. The integers belong to the calling thread and hold until its next call.
 TARVIK_EXPORT const std::int32_t* GetVCPFeatureByVector(mchid::hid_device* handle, std::int32_t vcpCode,
                                                         std::uint16_t subCode);
+
+#if defined(TARVIK_MACOS)
+// GetVCPFeatureByVector into the caller's values (count at least kVcpVectorLength, else
+// nothing is done): only the entries it names are written. A failed select leaves them all.
+TARVIK_EXPORT void GetVCPFeatureByVector2(mchid::hid_device* handle, std::int32_t vcpCode, std::uint32_t subCode,
+                                          std::int32_t* values, std::int32_t count);
+#endif

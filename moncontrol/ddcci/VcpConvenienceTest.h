@@ -20,10 +20,3 @@ inline Bytes GetVcpPayload(std::uint8_t vcp) {
   return {0x51, 0x82, 0x01, vcp, static_cast<std::uint8_t>(0x6E ^ 0x51 ^ 0x82 ^ 0x01 ^ vcp)};
 }
 
-// A display's Get VCP reply carrying these values.
-inline testkit::Responder GetVcpReply(std::uint8_t vcp, std::uint16_t current, std::uint16_t maximum) {
-  return testkit::ReplyStatus(
-      0, DisplayReply({0x02, 0x00, vcp, 0x00, static_cast<std::uint8_t>(maximum >> 8),
-                       static_cast<std::uint8_t>(maximum), static_cast<std::uint8_t>(current >> 8),
-                       static_cast<std::uint8_t>(current)}));
-}

@@ -5,6 +5,7 @@
 #include <mutex>
 #include <vector>
 
+#include "moncontrol/hid/DeviceInfoList.h"
 #include "moncontrol/hid/HidApi.h"
 #include "moncontrol/hid/HidBackend.h"
 #include "moncontrol/hid/HidDevice.h"
@@ -88,15 +89,7 @@ hid_device_info* hid_enumerate(unsigned short vendorId, unsigned short productId
 }
 
 void hid_free_enumeration(hid_device_info* devices) {
-  while (devices) {
-    hid_device_info* next = devices->next;
-    std::free(devices->path);
-    std::free(devices->serial_number);
-    std::free(devices->manufacturer_string);
-    std::free(devices->product_string);
-    std::free(devices);
-    devices = next;
-  }
+  FreeDeviceInfoList(devices);
 }
 
 hid_device* hid_open(unsigned short vendorId, unsigned short productId, const wchar_t* serial,

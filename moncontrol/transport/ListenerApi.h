@@ -60,9 +60,10 @@ TARVIK_EXPORT std::int32_t CreateMcListenThreadByVPSI(int vid, int pid, const wc
 TARVIK_EXPORT std::int32_t SetFuncCallback(int vid, int pid, const wchar_t* serial, FuncCallback fn);
 TARVIK_EXPORT tagMONCTRL_LISTEN* GetMCListenThread(const wchar_t* key);
 // Ends the listener's thread; the record and its handle stay until it is removed. 0, or
-// MC_ERR_INVALID_ARG when the key has no listener.
+// MC_ERR_INVALID_ARG when the key has no listener. On macOS it does not wait: the thread ends
+// after its current read and closes its handle.
 TARVIK_EXPORT std::int32_t StopMonCtrlListener(const wchar_t* key);
 // Stops the listener and releases its record and handle. 0, also when there is none.
 TARVIK_EXPORT std::int32_t RemoveMCListenThread(const wchar_t* key);
-// Stops and releases every listener.
+// Stops and releases every listener; on macOS without waiting, each thread freeing its own.
 TARVIK_EXPORT void StopAllMonCtrlListener();

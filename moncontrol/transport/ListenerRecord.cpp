@@ -82,6 +82,22 @@ void ReleaseListener(ListenerRecord* record) {
   DestroyRecord(record);
 }
 
+#if defined(TARVIK_MACOS)
+void LetGoListener(ListenerRecord* record) {
+  {
+    std::lock_guard lock(record->mutex);
+    record->bListen = 0;
+    if (!record->finished) {
+      record->orphaned = true;
+      if (record->thread.joinable()) record->thread.detach();
+      return;
+    }
+  }
+  if (record->thread.joinable()) record->thread.join();
+  DestroyRecord(record);
+}
+#endif
+
 void DeliverToCallback(ListenerRecord& record, mchid::hid_device* device, std::uint8_t* message,
                        std::size_t length) {
   const FuncCallback callback = record.callback.load();

@@ -30,6 +30,10 @@ void StopListenerThread(ListenerRecord& record);
 // Stops the thread, closes the device handle and frees the record; a thread still in its
 // callback does the closing and freeing itself when it ends.
 void ReleaseListener(ListenerRecord* record);
+#if defined(TARVIK_MACOS)
+// Asks the thread to stop without waiting for it; it frees the record when it ends.
+void LetGoListener(ListenerRecord* record);
+#endif
 
 // The thread's side: calls the callback unless the listener was asked to stop.
 void DeliverToCallback(ListenerRecord& record, mchid::hid_device* device, std::uint8_t* message,

@@ -70,5 +70,9 @@ void MCListenThread(ListenerRecord* record) {
       Reopen(*record, result);
     }
   }
+#if defined(TARVIK_MACOS)
+  CloseMonCtrl(record->hidDevice);
+  record->hidDevice = nullptr;
+#endif
   FinishListenerThread(record);
 }

@@ -75,7 +75,11 @@ std::int32_t StopMonCtrlListener(const wchar_t* key) {
   std::lock_guard stopping(g_stopping);
   ListenerRecord* record = Find(key);
   if (record == nullptr) return MC_ERR_INVALID_ARG;
+#if defined(TARVIK_MACOS)
+  AskToStop(*record);  // the thread ends by itself after its current read
+#else
   StopListenerThread(*record);
+#endif
   return 0;
 }
 
@@ -94,7 +98,11 @@ void StopAllMonCtrlListener() {
   std::lock_guard stopping(g_stopping);
   std::map<std::wstring, tagMONCTRL_LISTEN*> listeners =
       WithLibraryState([](LibraryState& state) { return std::exchange(state.listeners, {}); });
+#if defined(TARVIK_MACOS)
+  for (auto& [key, listener] : listeners) LetGoListener(static_cast<ListenerRecord*>(listener));
+#else
   // All asked first, so that they wind down together.
   for (auto& [key, listener] : listeners) AskToStop(*static_cast<ListenerRecord*>(listener));
   for (auto& [key, listener] : listeners) ReleaseListener(static_cast<ListenerRecord*>(listener));
+#endif
 }

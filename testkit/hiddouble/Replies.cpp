@@ -1,5 +1,7 @@
 #include "testkit/hiddouble/Replies.h"
 
+#include "moncontrol/transport/Signature.h"
+
 namespace testkit {
 namespace {
 
@@ -82,3 +84,18 @@ ScriptedMessage UnsolicitedMessage(std::uint32_t funcCode, std::uint32_t subCode
 }
 
 }  // namespace testkit
+
+testkit::Bytes SignedRequest(std::uint32_t cmdID, std::uint32_t param1, std::uint32_t param2,
+                             const testkit::Bytes& payload) {
+  tagMCCMD_HEADER header{};
+  header.dataLength = static_cast<std::uint32_t>(payload.size());
+  header.cmdID = cmdID;
+  header.cmdType = MCCMD_TYPE_DDCCI;
+  header.param1 = param1;
+  header.param2 = param2;
+  testkit::Bytes request(kMccmdHeaderSize);
+  StoreMccmdHeader(header, request.data());
+  request.insert(request.end(), payload.begin(), payload.end());
+  SignCmdHeader(request.data());
+  return request;
+}

@@ -32,3 +32,7 @@ ScriptedMessage UnsolicitedMessage(std::uint32_t funcCode, std::uint32_t subCode
                                    Bytes payload = {});
 
 }  // namespace testkit
+
+// A signed DDC/CI request with this ID, these first two parameters and payload.
+testkit::Bytes SignedRequest(std::uint32_t cmdID, std::uint32_t param1, std::uint32_t param2,
+                             const testkit::Bytes& payload = {});

@@ -3,7 +3,6 @@
 #include <mutex>
 
 #include "foundation/log/Log.h"
-#include "moncontrol/transport/Signature.h"
 #include "testkit/cdrive/TempCDrive.h"
 
 namespace {
@@ -53,17 +52,3 @@ std::vector<std::wstring> ScriptedHidFixture::LinesStartingWith(const std::wstri
   return found;
 }
 
-testkit::Bytes SignedRequest(std::uint32_t cmdID, std::uint32_t param1, std::uint32_t param2,
-                             const testkit::Bytes& payload) {
-  tagMCCMD_HEADER header{};
-  header.dataLength = static_cast<std::uint32_t>(payload.size());
-  header.cmdID = cmdID;
-  header.cmdType = MCCMD_TYPE_DDCCI;
-  header.param1 = param1;
-  header.param2 = param2;
-  testkit::Bytes request(kMccmdHeaderSize);
-  StoreMccmdHeader(header, request.data());
-  request.insert(request.end(), payload.begin(), payload.end());
-  SignCmdHeader(request.data());
-  return request;
-}

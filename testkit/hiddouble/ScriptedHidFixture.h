@@ -28,7 +28,3 @@ class ScriptedHidFixture : public ::testing::Test {
   std::shared_ptr<testkit::ScriptedHidDevice> m_device;
   mchid::hid_device* m_handle = nullptr;
 };
-
-// A signed request with this ID, these first two parameters and payload.
-testkit::Bytes SignedRequest(std::uint32_t cmdID, std::uint32_t param1, std::uint32_t param2,
-                             const testkit::Bytes& payload = {});

@@ -1,0 +1,30 @@
+// CoreFoundation's base types and the reference counting every CF object shares.
+#pragma once
+
+#include <cstdint>
+
+using Boolean = unsigned char;
+using UInt8 = std::uint8_t;
+using SInt32 = std::int32_t;
+using UInt32 = std::uint32_t;
+using CFIndex = long;
+using CFTypeID = unsigned long;
+using CFHashCode = unsigned long;
+using CFTimeInterval = double;
+using CFTypeRef = const void*;
+
+// Allocators are not modelled: every object comes from the default allocator.
+using CFAllocatorRef = const struct CFAllocatorObject*;
+inline constexpr CFAllocatorRef kCFAllocatorDefault = nullptr;
+
+struct CFRange {
+  CFIndex location;
+  CFIndex length;
+};
+
+inline CFRange CFRangeMake(CFIndex location, CFIndex length) { return CFRange{location, length}; }
+
+CFTypeRef CFRetain(CFTypeRef object);
+// The last release frees the object; releasing null aborts, as on the real system.
+void CFRelease(CFTypeRef object);
+CFTypeID CFGetTypeID(CFTypeRef object);

@@ -1,0 +1,45 @@
+// CFRunLoop: each thread's event loop, where scheduled HID devices deliver their callbacks.
+// Modes are not told apart: every mode behaves as kCFRunLoopDefaultMode.
+#pragma once
+
+#include "platform/macos/api/CFBase.h"
+#include "platform/macos/api/CFString.h"
+
+using CFRunLoopRef = struct CFRunLoopObject*;
+using CFRunLoopSourceRef = struct CFRunLoopSourceObject*;
+
+extern const CFStringRef kCFRunLoopDefaultMode;
+
+enum CFRunLoopRunResult : SInt32 {
+  kCFRunLoopRunFinished = 1,
+  kCFRunLoopRunStopped = 2,
+  kCFRunLoopRunTimedOut = 3,
+  kCFRunLoopRunHandledSource = 4,
+};
+
+// A version 0 source: perform runs on the loop's thread after the source was signalled and
+// the loop woken. Only info and perform are used here.
+struct CFRunLoopSourceContext {
+  CFIndex version;
+  void* info;
+  const void* (*retain)(const void* info);
+  void (*release)(const void* info);
+  CFStringRef (*copyDescription)(const void* info);
+  Boolean (*equal)(const void* info1, const void* info2);
+  CFHashCode (*hash)(const void* info);
+  void (*schedule)(void* info, CFRunLoopRef rl, CFStringRef mode);
+  void (*cancel)(void* info, CFRunLoopRef rl, CFStringRef mode);
+  void (*perform)(void* info);
+};
+
+// The calling thread's loop, made on first use and kept until the thread ends.
+CFRunLoopRef CFRunLoopGetCurrent();
+// Runs the current thread's loop: kCFRunLoopRunFinished at once when nothing is scheduled on
+// it, else until seconds have passed, CFRunLoopStop, or (when asked) one source was handled.
+CFRunLoopRunResult CFRunLoopRunInMode(CFStringRef mode, CFTimeInterval seconds, Boolean returnAfterSourceHandled);
+// Makes a running loop return; a loop that is not running is not affected.
+void CFRunLoopStop(CFRunLoopRef rl);
+void CFRunLoopWakeUp(CFRunLoopRef rl);
+CFRunLoopSourceRef CFRunLoopSourceCreate(CFAllocatorRef allocator, CFIndex order, CFRunLoopSourceContext* context);
+void CFRunLoopAddSource(CFRunLoopRef rl, CFRunLoopSourceRef source, CFStringRef mode);
+void CFRunLoopSourceSignal(CFRunLoopSourceRef source);
