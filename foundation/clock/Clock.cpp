@@ -13,14 +13,19 @@ class SystemClock final : public Clock {
   void SleepFor(Duration duration) override { std::this_thread::sleep_for(duration); }
 };
 
-SystemClock g_systemClock;
+// Never destroyed: threads that a library lets go may still sleep on it while the process exits.
+Clock& SystemClockInstance() {
+  static Clock* clock = new SystemClock();
+  return *clock;
+}
+
 std::atomic<Clock*> g_clock{nullptr};
 
 }  // namespace
 
 Clock& CurrentClock() {
   Clock* clock = g_clock.load(std::memory_order_acquire);
-  return clock ? *clock : g_systemClock;
+  return clock ? *clock : SystemClockInstance();
 }
 
 void SetCurrentClock(Clock* clock) { g_clock.store(clock, std::memory_order_release); }

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "moncontrol/api/Devices.h"
-#include "moncontrol/api/LibraryState.h"
+#include "moncontrol/api/DeviceRegistry.h"
 #include "moncontrol/api/StatusCodes.h"
 #include "moncontrol/ddcci/DdcciApi.h"
 #include "moncontrol/ddcci/VcpByVectorApi.h"
@@ -101,7 +101,8 @@ TEST_F(MacMonsimTest, AListenerHearsWhatTheMonitorAnnounces) {
             true);
   for (int i = 0; i < 100 && g_brightnessHeard != 33; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(100));
   EXPECT_EQ(g_brightnessHeard, 33);
-  EXPECT_EQ(Uninit(), 0);
+  // Removing waits for the thread, which must not outlive the monitors it reads.
+  EXPECT_EQ(RemoveMCListenThread(MakeDeviceKey(info.vendor_id, info.product_id, info.serial_number).c_str()), 0);
 }
 
 }  // namespace

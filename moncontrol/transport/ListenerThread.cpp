@@ -66,7 +66,8 @@ void MCListenThread(ListenerRecord* record) {
     if (result >= 0) {
       record->readLen = result;
       HandleReport(*record);
-    } else if (!WasQuiet(result, record->hidDevice)) {
+    } else if (!WasQuiet(result, record->hidDevice) && record->bListen != 0) {
+      // A device lost after the stop was asked is not reopened.
       Reopen(*record, result);
     }
   }
