@@ -59,11 +59,10 @@ void WriteNearNull() {
   *reinterpret_cast<volatile int*>(g_nearNull) = 1;
 }
 
-void ReadUnmapped() {
-  void* page = mmap(nullptr, 4096, PROT_READ, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-  // Nothing may map the page again before the read.
+void ReadInaccessible() {
+  // Kept reserved rather than unmapped, so that nothing can map the page before the read.
+  void* page = mmap(nullptr, 4096, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
   Expect(reinterpret_cast<std::uintptr_t>(page));
-  munmap(page, 4096);
   (void)*static_cast<volatile int*>(page);
 }
 
@@ -114,7 +113,7 @@ struct FatalFault {
 
 const FatalFault kFaults[] = {
     {"NullWrite", WriteNearNull, SIGSEGV, EXCEPTION_ACCESS_VIOLATION, 0, Address::kExpected, 1},
-    {"UnmappedRead", ReadUnmapped, SIGSEGV, EXCEPTION_ACCESS_VIOLATION, 0, Address::kExpected, 0},
+    {"InaccessibleRead", ReadInaccessible, SIGSEGV, EXCEPTION_ACCESS_VIOLATION, 0, Address::kExpected, 0},
     {"DivideByZero", DivideByZero, SIGFPE, EXCEPTION_INT_DIVIDE_BY_ZERO, 0, Address::kNone, 0},
     {"IllegalInstruction", IllegalInstruction, SIGILL, EXCEPTION_ILLEGAL_INSTRUCTION, 0,
      Address::kNone, 0},
