@@ -16,6 +16,7 @@
 #include "moncontrol/ddcci/DdcciApi.h"
 #include "moncontrol/ddcci/VcpByVectorApi.h"
 #include "moncontrol/macos/MacApi.h"
+#include "moncontrol/macos/testing/TempHome.h"
 #include "testkit/monsim/testing/MonsimProcess.h"
 
 namespace {
@@ -36,6 +37,7 @@ void Listen(mchid::hid_device*, wchar_t*, void* message, std::size_t length) {
 class MacMonsimTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
+    s_home = new TempHome();
     s_monsim = new monsim::testing::MonsimProcess(MONSIM_PROGRAM, MONSIM_TWO_MONITORS_FILE);
     ASSERT_TRUE(s_monsim->Ready());
     setenv("TARVIK_MONSIM_SOCKET", s_monsim->DeviceSocket().c_str(), 1);
@@ -44,6 +46,7 @@ class MacMonsimTest : public ::testing::Test {
     EXPECT_EQ(s_monsim->Stop(), 0);
     delete s_monsim;
     std::free(s_list);
+    delete s_home;
   }
 
   // The record of the monitor with this serial, from the library's list.
@@ -55,10 +58,12 @@ class MacMonsimTest : public ::testing::Test {
     return found;
   }
 
+  static TempHome* s_home;
   static monsim::testing::MonsimProcess* s_monsim;
   static tagMONCTRLINFO* s_list;  // the library frees it on the next listing
 };
 
+TempHome* MacMonsimTest::s_home = nullptr;
 monsim::testing::MonsimProcess* MacMonsimTest::s_monsim = nullptr;
 tagMONCTRLINFO* MacMonsimTest::s_list = nullptr;
 

@@ -21,8 +21,9 @@ mchid::hid_device* OpenMonCtrl3(const tagMONCTRLINFO* info, int timeoutMs) {
   if (info == nullptr) return nullptr;
   if (timeoutMs < 0) timeoutMs = kOpenMonCtrl3DefaultTimeoutMs;
   LogInfo("OpenMonCtrl3 try to open device!");
-  for (int elapsed = 0; elapsed <= timeoutMs; elapsed += kOpenMonCtrl3RetryMs) {
-    LogInfo("OpenMonCtrl3 try to open device == %d!", elapsed);
+  // Wide enough that a time-out near the int limit still ends.
+  for (std::int64_t elapsed = 0; elapsed <= timeoutMs; elapsed += kOpenMonCtrl3RetryMs) {
+    LogInfo("OpenMonCtrl3 try to open device == %d!", static_cast<int>(elapsed));
     // The serial as the whole wide text it is, not its first character.
     LogInfo("OpenMonCtrl3 try to open device %x,%x,%s,%d", info->vendor_id, info->product_id,
             WStringToUtf8(info->serial_number).c_str(), info->interface_number);

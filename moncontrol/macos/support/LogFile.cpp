@@ -8,7 +8,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
-#include <mutex>
 
 #include "foundation/log/Log.h"
 
@@ -45,10 +44,9 @@ std::string_view Prefix(int level) {
 }  // namespace
 
 const std::string& GetLogFilePath() {
-  static std::once_flag once;
-  static std::string path;
-  std::call_once(once, [] { path = BuildLogFilePath(); });
-  return path;
+  // Never destroyed: listener threads a host let go may still log while the process exits.
+  static const std::string* path = new std::string(BuildLogFilePath());
+  return *path;
 }
 
 void AppendLogLine(int level, std::string_view message) noexcept {

@@ -1,25 +1,17 @@
 #include "moncontrol/macos/testing/MacScriptedHidFixture.h"
 
-#include <stdlib.h>
-
 #include <filesystem>
 #include <fstream>
-#include <mutex>
 
 #include "moncontrol/macos/support/MacLog.h"
+#include "moncontrol/macos/testing/TempHome.h"
 #include "platform/macos/HidDeviceSource.h"
 
 namespace {
 
 // The log's path is fixed by the first line a process writes, so the whole binary shares one
-// HOME; the folder stays for a look after a failure.
-void UseHomeOfOurOwn() {
-  static std::once_flag once;
-  std::call_once(once, [] {
-    std::string pattern = (std::filesystem::temp_directory_path() / "tarvik-home-XXXXXX").string();
-    if (mkdtemp(pattern.data()) != nullptr) setenv("HOME", pattern.c_str(), 1);
-  });
-}
+// HOME.
+void UseHomeOfOurOwn() { static const TempHome home; }
 
 std::uintmax_t LogSize() {
   std::error_code error;
