@@ -2,10 +2,21 @@
 #pragma once
 
 #include <cstdlib>
+#include <cwchar>
+#include <optional>
+#include <string>
 
 #include "moncontrol/hid/HidApi.h"
 
 namespace mchid {
+
+// A record's copy of a text, null for none.
+inline wchar_t* DuplicateWide(const std::optional<std::wstring>& text) {
+  if (!text) return nullptr;
+  auto* copy = static_cast<wchar_t*>(std::malloc((text->size() + 1) * sizeof(wchar_t)));
+  if (copy) std::wmemcpy(copy, text->c_str(), text->size() + 1);
+  return copy;
+}
 
 inline void FreeDeviceInfoList(hid_device_info* devices) {
   while (devices) {

@@ -17,13 +17,6 @@ std::mutex g_backendMutex;
 std::shared_ptr<HidBackend> g_backend;
 bool g_backendChosen = false;
 
-wchar_t* DuplicateWide(const std::optional<std::wstring>& text) {
-  if (!text) return nullptr;
-  auto* copy = static_cast<wchar_t*>(std::malloc((text->size() + 1) * sizeof(wchar_t)));
-  if (copy) std::wmemcpy(copy, text->c_str(), text->size() + 1);
-  return copy;
-}
-
 int CopyString(hid_device* device, const std::optional<std::wstring>& text, wchar_t* out,
                std::size_t maxlen) {
   if (device == nullptr || out == nullptr || maxlen == 0) return -1;

@@ -50,10 +50,10 @@ hid_device_info* MakeRecord(IOHIDDeviceRef device) {
   info->path = RegistryPath(device);
   info->vendor_id = static_cast<unsigned short>(NumberProperty(device, CFSTR(kIOHIDVendorIDKey)));
   info->product_id = static_cast<unsigned short>(NumberProperty(device, CFSTR(kIOHIDProductIDKey)));
-  info->serial_number = DuplicateWideProperty(device, CFSTR(kIOHIDSerialNumberKey));
+  info->serial_number = DuplicateWide(WideProperty(device, CFSTR(kIOHIDSerialNumberKey)));
   info->release_number = static_cast<unsigned short>(NumberProperty(device, CFSTR(kIOHIDVersionNumberKey)));
-  info->manufacturer_string = DuplicateWideProperty(device, CFSTR(kIOHIDManufacturerKey));
-  info->product_string = DuplicateWideProperty(device, CFSTR(kIOHIDProductKey));
+  info->manufacturer_string = DuplicateWide(WideProperty(device, CFSTR(kIOHIDManufacturerKey)));
+  info->product_string = DuplicateWide(WideProperty(device, CFSTR(kIOHIDProductKey)));
   info->usage_page = static_cast<unsigned short>(NumberProperty(device, CFSTR(kIOHIDPrimaryUsagePageKey)));
   info->usage = static_cast<unsigned short>(NumberProperty(device, CFSTR(kIOHIDPrimaryUsageKey)));
   // The platform has no interface numbers, and the report lengths are not read from the device.

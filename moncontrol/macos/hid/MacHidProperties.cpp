@@ -1,8 +1,5 @@
 #include "moncontrol/macos/hid/MacHidProperties.h"
 
-#include <cstdlib>
-#include <cwchar>
-
 namespace mchid {
 
 std::int32_t NumberProperty(IOHIDDeviceRef device, CFStringRef key) {
@@ -25,14 +22,6 @@ std::optional<std::wstring> WideProperty(IOHIDDeviceRef device, CFStringRef key)
                    reinterpret_cast<UInt8*>(wide.data()), units * static_cast<CFIndex>(sizeof(wchar_t)), &usedBytes);
   wide.resize(static_cast<std::size_t>(usedBytes) / sizeof(wchar_t));
   return wide;
-}
-
-wchar_t* DuplicateWideProperty(IOHIDDeviceRef device, CFStringRef key) {
-  std::optional<std::wstring> text = WideProperty(device, key);
-  if (!text) return nullptr;
-  auto* copy = static_cast<wchar_t*>(std::malloc((text->size() + 1) * sizeof(wchar_t)));
-  if (copy) std::wmemcpy(copy, text->c_str(), text->size() + 1);
-  return copy;
 }
 
 }  // namespace mchid

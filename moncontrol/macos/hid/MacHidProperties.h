@@ -14,7 +14,5 @@ namespace mchid {
 std::int32_t NumberProperty(IOHIDDeviceRef device, CFStringRef key);
 // Nothing when the device lacks the property or it is not a string.
 std::optional<std::wstring> WideProperty(IOHIDDeviceRef device, CFStringRef key);
-// A copy in malloc'd memory for a record, null when the property is absent.
-wchar_t* DuplicateWideProperty(IOHIDDeviceRef device, CFStringRef key);
 
 }  // namespace mchid
