@@ -85,6 +85,20 @@ TEST_F(ReadDataTest, LengthBeyondTheBufferIsRefusedWithoutTouchingWhatLiesBehind
           .empty());
 }
 
+TEST_F(ReadDataTest, TrickledMessageIsGivenUpAtTheDeadline) {
+  // Each byte restarts the count of empty reads; 232 bytes after three silences each would
+  // take over three minutes.
+  tagMCCMD_RECEIVE_HEADER header{};
+  header.cmdID = 0x1234;
+  m_device->Send({3, testkit::MessageBytes(header, Payload(200)), 1});
+  m_device->PassTimeOutsOn(&m_clock);
+  const auto start = m_clock.Now();
+  Bytes buffer(256);
+  EXPECT_EQ(ReadData(m_handle, 256, buffer.data(), 200), MC_ERR_READ_FAILED);
+  EXPECT_LE(m_clock.Now() - start, kCommandDeadline + std::chrono::milliseconds(200));
+  EXPECT_GT(m_device->PendingReports(), 0u);
+}
+
 TEST_F(ReadDataTest, RefusesBadArguments) {
   Bytes buffer(64);
   EXPECT_EQ(ReadData(nullptr, 64, buffer.data(), 200), MC_ERR_INVALID_ARG);

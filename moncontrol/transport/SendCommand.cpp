@@ -36,12 +36,15 @@ void LogExchange(const wchar_t* sendPrefix, const wchar_t* recvPrefix, const std
   LogHexData(recvPrefix, message, static_cast<std::size_t>(shown));
 }
 
+bool Passed(tarvik::Clock::TimePoint deadline) { return tarvik::CurrentClock().Now() >= deadline; }
+
 // Up to five reads for the first message after a send; its byte count, or 0 for none.
-std::int32_t WaitForMessage(mchid::hid_device* device, std::int32_t bufLen, std::uint8_t* buffer) {
+std::int32_t WaitForMessage(mchid::hid_device* device, std::int32_t bufLen, std::uint8_t* buffer,
+                            tarvik::Clock::TimePoint deadline) {
   for (int call = 1; call <= kReadsPerSend; ++call) {
     const int left = kReadsPerSend + 1 - call;
     if (call > 1) LogWarn(L"ReadData start retry = %d.", left);
-    std::int32_t count = ReadData(device, bufLen, buffer, kExchangeReadTimeoutMs);
+    std::int32_t count = ReadDataBy(device, bufLen, buffer, kExchangeReadTimeoutMs, deadline);
     if (call > 1) LogWarn(L"ReadData  end  retry = %d.", left);
     if (count > 0) return count;
   }
@@ -52,7 +55,7 @@ std::int32_t WaitForMessage(mchid::hid_device* device, std::int32_t bufLen, std:
 // leaving no message to evaluate; count follows the last read.
 bool SkipToReply(mchid::hid_device* device, std::int32_t bufLen, std::uint8_t* buffer,
                  const std::uint8_t* request, std::size_t requestLength, int sends,
-                 std::int32_t& count) {
+                 tarvik::Clock::TimePoint deadline, std::int32_t& count) {
   const std::uint32_t cmdID = LoadMccmdHeader(request).cmdID;
   for (int reads = 0;; ++reads) {
     tagMCCMD_RECEIVE_HEADER message = LoadMccmdReceiveHeader(buffer);
@@ -63,7 +66,7 @@ bool SkipToReply(mchid::hid_device* device, std::int32_t bufLen, std::uint8_t* b
       LogExchange(L"SendCommand send:", L"SendCommand recv", request, requestLength, buffer,
                   bufLen);
     }
-    std::int32_t r = ReadData(device, bufLen, buffer, kExchangeReadTimeoutMs);
+    std::int32_t r = ReadDataBy(device, bufLen, buffer, kExchangeReadTimeoutMs, deadline);
     if (r <= 0) {
       LogWarn(L"SendCommand cmdID != pReceiveCmdHeader->cmdID ReadData ret = %d", r);
       return false;
@@ -136,19 +139,23 @@ std::int32_t SendCommand(mchid::hid_device* device, std::int32_t bufLen, std::ui
   if (!copy) return MC_ERR_NO_MEMORY;
   std::memcpy(copy.get(), buffer, size);
 
+  const tarvik::Clock::TimePoint deadline = tarvik::CurrentClock().Now() + kCommandDeadline;
   std::int64_t result = MC_ERR_NO_REPLY;
   int sends = kSends;
   while (sends > 0) {
+    if (Passed(deadline)) break;
     if (WriteData(device, length, buffer) < 0) {
       --sends;
       continue;
     }
-    std::int32_t count = WaitForMessage(device, bufLen, buffer);
+    std::int32_t count = WaitForMessage(device, bufLen, buffer, deadline);
     if (count <= 0) {
       LogWarn(L"ReadData retry OVER %d.", MC_ERR_NO_REPLY);
       return MC_ERR_NO_REPLY;
     }
-    bool haveMessage = SkipToReply(device, bufLen, buffer, copy.get(), requestBytes, sends, count);
+    bool haveMessage =
+        SkipToReply(device, bufLen, buffer, copy.get(), requestBytes, sends, deadline, count);
+    if (!haveMessage && Passed(deadline)) break;
     const tagMCCMD_RECEIVE_HEADER reply = LoadMccmdReceiveHeader(buffer);
     bool stop = false;
     if (!haveMessage || !IsReplyTo(reply, request.cmdID)) {
@@ -170,6 +177,11 @@ std::int32_t SendCommand(mchid::hid_device* device, std::int32_t bufLen, std::ui
     std::memcpy(buffer, copy.get(), size);
     sends = stop ? 0 : sends - 1;
     LogInfo(L"SendCommand retry = %d", sends);
+  }
+  if (sends > 0) {
+    LogWarn(L"SendCommand gives up: no reply within the command's %lld ms",
+            static_cast<long long>(kCommandDeadline.count()));
+    return MC_ERR_NO_REPLY;
   }
   return FailureCode(result);
 }

@@ -184,3 +184,41 @@ TEST_F(SendCommandTest, RefusesBadArgumentsBeforeSending) {
 }
 
 }  // namespace
+
+// A monitor that trickles: each byte that arrives restarts the reads' failure count, so only
+// the command's deadline bounds how long the device is held.
+TEST_F(SendCommandTest, TricklingMonitorHoldsTheCommandNoLongerThanItsDeadline) {
+  using testkit::Trickled;
+  // Twenty-two messages for every request: the first read and every message skipped past.
+  const testkit::Responder endlessMessages = [](const tagMCCMD_HEADER&, const Bytes&) {
+    return std::vector<testkit::ScriptedMessage>(22, testkit::UnsolicitedMessage(0x10, 0x01));
+  };
+  struct Case {
+    const char* name;
+    testkit::Responder answer;
+    std::int32_t bufLen;
+    std::int32_t expected;
+  };
+  const Case cases[] = {
+      {"one byte after five silences, messages without end", Trickled(1, 5, endlessMessages),
+       128, MC_ERR_NO_REPLY},
+      {"full reports after three silences, 51,200 bytes claimed",
+       Trickled(64, 3, testkit::ReplyClaimingLength(51200, Bytes(51200, 0x5A))), 32 + 51200,
+       MC_ERR_NO_REPLY},
+      {"a slow reply that completes in time", Trickled(1, 2, testkit::ReplyStatus(0)), 128, 0},
+  };
+  m_device->PassTimeOutsOn(&m_clock);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    m_device->AnswerEveryRequest(c.answer);
+    const auto start = m_clock.Now();
+    EXPECT_EQ(Exchange(c.bufLen), c.expected);
+    EXPECT_LE(m_clock.Now() - start,
+              kCommandDeadline + std::chrono::milliseconds(kExchangeReadTimeoutMs));
+    // Nothing left over for the next case.
+    Bytes drain(c.bufLen);
+    while (m_device->PendingReports() > 0) ReadData(m_handle, c.bufLen, drain.data(), 0);
+  }
+  EXPECT_FALSE(LinesStartingWith(L"SendCommand gives up: no reply within the command's 60000 ms")
+                   .empty());
+}

@@ -71,6 +71,17 @@ Responder Late(int timeouts, Responder then) {
   };
 }
 
+Responder Trickled(std::size_t bytesPerReport, int timeouts, Responder then) {
+  return [bytesPerReport, timeouts, then](const tagMCCMD_HEADER& request, const Bytes& bytes) {
+    std::vector<ScriptedMessage> messages = then(request, bytes);
+    for (ScriptedMessage& message : messages) {
+      message.bytesPerReport = bytesPerReport;
+      message.timeoutsBefore = timeouts;
+    }
+    return messages;
+  };
+}
+
 Responder NoReply() {
   return [](const tagMCCMD_HEADER&, const Bytes&) { return std::vector<ScriptedMessage>{}; };
 }

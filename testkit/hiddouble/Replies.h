@@ -25,6 +25,9 @@ Responder Unsolicited(std::uint32_t funcCode = 0x10, std::uint32_t subCode = 0x0
 Responder Together(Responder first, Responder then);
 // The answer's first report comes only after this many reads have timed out.
 Responder Late(int timeouts, Responder then);
+// Every message of then trickled: reports of bytesPerReport bytes, each after timeouts reads
+// that time out.
+Responder Trickled(std::size_t bytesPerReport, int timeouts, Responder then);
 Responder NoReply();
 
 // An unsolicited message with these fields.

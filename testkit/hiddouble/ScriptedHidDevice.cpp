@@ -53,6 +53,11 @@ void ScriptedHidDevice::Send(ScriptedMessage message) {
   QueueLocked(message);
 }
 
+void ScriptedHidDevice::PassTimeOutsOn(FakeClock* clock) {
+  std::lock_guard lock(m_mutex);
+  m_clock = clock;
+}
+
 std::vector<Bytes> ScriptedHidDevice::Requests() const {
   std::lock_guard lock(m_mutex);
   return m_requests;
@@ -114,12 +119,14 @@ int ScriptedHidDevice::WriteReport(const std::uint8_t* data, std::size_t length)
 int ScriptedHidDevice::ReadReport(std::uint8_t* data, std::size_t length, int milliseconds) {
   std::lock_guard lock(m_mutex);
   m_readTimeouts.push_back(milliseconds);
-  if (m_reports.empty()) return 0;
-  PendingReport& next = m_reports.front();
-  if (next.timeoutsBefore > 0) {
-    --next.timeoutsBefore;
+  if (m_reports.empty() || m_reports.front().timeoutsBefore > 0) {
+    if (!m_reports.empty()) --m_reports.front().timeoutsBefore;
+    if (m_clock != nullptr && milliseconds > 0) {
+      m_clock->Advance(std::chrono::milliseconds(milliseconds));
+    }
     return 0;
   }
+  PendingReport& next = m_reports.front();
   std::size_t n = std::min(length, next.bytes.size());
   std::memcpy(data, next.bytes.data(), n);
   m_reports.pop_front();
@@ -142,6 +149,14 @@ void ScriptedHidDevice::CompleteRequestLocked() {
 }
 
 void ScriptedHidDevice::QueueLocked(const ScriptedMessage& message) {
+  if (message.bytesPerReport > 0) {
+    for (std::size_t offset = 0; offset < message.bytes.size(); offset += message.bytesPerReport) {
+      std::size_t chunk = std::min(message.bytesPerReport, message.bytes.size() - offset);
+      const auto from = message.bytes.begin() + static_cast<std::ptrdiff_t>(offset);
+      m_reports.push_back({message.timeoutsBefore, Bytes(from, from + static_cast<std::ptrdiff_t>(chunk))});
+    }
+    return;
+  }
   // The first report carries the header and up to 32 payload bytes, each later one the raw
   // rest; every report is padded to the input report's length (its report ID removed).
   const std::size_t reportSize =

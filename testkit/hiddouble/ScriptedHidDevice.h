@@ -1,7 +1,8 @@
 // A scripted monitor on the HID layer: each complete request written to it takes the next
 // scripted answer (a list of messages, each split into padded input reports as the monitor
 // sends them); every report written, every read's time-out and every request is recorded.
-// Reads never block: with nothing due a read times out at once.
+// Reads never block: with nothing due a read times out at once (and, when asked, moves a fake
+// clock by its time-out, as a real read takes that long).
 #pragma once
 
 #include <cstddef>
@@ -15,6 +16,7 @@
 
 #include "moncontrol/hid/HidBackend.h"
 #include "moncontrol/transport/CommandHeader.h"
+#include "testkit/clock/FakeClock.h"
 
 namespace testkit {
 
@@ -24,6 +26,9 @@ using Bytes = std::vector<std::uint8_t>;
 struct ScriptedMessage {
   int timeoutsBefore = 0;  // reads that time out before its first report arrives
   Bytes bytes;
+  // When not 0, the monitor trickles the message: reports of this many bytes, unpadded, each
+  // after timeoutsBefore reads that time out.
+  std::size_t bytesPerReport = 0;
 };
 
 // The answer to one request; the request's decoded header and bytes are given.
@@ -44,6 +49,8 @@ class ScriptedHidDevice {
   void FailNextWrites(int count);
   // A message that arrives without a request.
   void Send(ScriptedMessage message);
+  // Every read that times out from now on advances clock by its time-out (null: none does).
+  void PassTimeOutsOn(FakeClock* clock);
 
   std::vector<Bytes> Requests() const;  // complete requests, as reassembled
   std::vector<Bytes> Writes() const;    // every report that was accepted, report ID first
@@ -77,6 +84,7 @@ class ScriptedHidDevice {
   std::vector<Bytes> m_requests;
   std::vector<Bytes> m_writes;
   std::vector<int> m_readTimeouts;
+  FakeClock* m_clock = nullptr;
 };
 
 // Backend over any number of scripted devices, found by their collection's path.
