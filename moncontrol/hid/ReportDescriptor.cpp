@@ -54,7 +54,7 @@ class DescriptorParser {
   DescriptorParser(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) {}
 
   std::vector<TopLevelCollectionCaps> Parse() {
-    if (data_ == nullptr || !ParseItems() || depth_ != 0) return {};
+    if (data_ == nullptr || !ParseItems() || depth_ != 0 || !pushed_.empty()) return {};
     std::vector<TopLevelCollectionCaps> result;
     for (const CollectionState& collection : collections_) {
       TopLevelCollectionCaps caps = collection.caps;
