@@ -2,10 +2,12 @@
 #pragma once
 
 #include <condition_variable>
+#include <cstddef>
 #include <deque>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "moncontrol/hid/HidBackend.h"
@@ -17,6 +19,15 @@
 namespace monsim::detail {
 
 struct InputQueue {
+  // Unread input reports a HID stack keeps per open handle (Windows' default): an idle handle
+  // loses the oldest rather than collect every reply.
+  static constexpr std::size_t kCapacity = 32;
+
+  void Push(Outgoing report) {
+    reports.push_back(std::move(report));
+    if (reports.size() > kCapacity) reports.pop_front();
+  }
+
   std::deque<Outgoing> reports;  // one input report each
   bool open = true;
 };

@@ -76,7 +76,7 @@ void LiveMonitor::Deliver(std::size_t collection, const std::vector<Outgoing>& m
       auto queue = weak.lock();
       if (!queue) continue;
       for (std::size_t i = 0; i < reports.size(); ++i)
-        queue->reports.push_back({reports[i], i == 0 ? message.holdReads : 0u});
+        queue->Push({reports[i], i == 0 ? message.holdReads : 0u});
     }
   }
 }

@@ -166,6 +166,24 @@ TEST_F(SimulatorTest, EveryOpenHandleGetsItsOwnCopyOfRepliesAndMessages) {
   EXPECT_EQ(other->ReadReport(buffer.data(), buffer.size(), 0), 0);  // not the control collection
 }
 
+TEST_F(SimulatorTest, AnIdleHandleKeepsOnlyTheNewest32InputReports) {
+  auto busy = OpenControl();
+  auto idle = OpenControl();
+  ASSERT_TRUE(busy && idle);
+  for (std::uint32_t cmdID = 1; cmdID <= 40; ++cmdID) {
+    ASSERT_GT(WriteRequest(*busy, DdcciRequest(cmdID, kGetBrightness)), 0);
+    ASSERT_TRUE(ReadMessage(*busy));
+  }
+  // One report a reply: the first eight are gone.
+  for (std::uint32_t cmdID = 9; cmdID <= 40; ++cmdID) {
+    auto reply = ReadMessage(*idle);
+    ASSERT_TRUE(reply);
+    EXPECT_EQ(+HeaderOf(*reply).cmdID, cmdID);
+  }
+  Bytes buffer(64);
+  EXPECT_EQ(idle->ReadReport(buffer.data(), buffer.size(), 0), 0);
+}
+
 TEST_F(SimulatorTest, UnplugFailsOpenHandlesUntilTheMonitorIsOpenedAgain) {
   ASSERT_TRUE(sim.SetVcp("S1", 0x10, 80));
   auto connection = OpenControl();
