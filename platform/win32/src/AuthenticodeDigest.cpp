@@ -57,7 +57,19 @@ DigestInfo ReadDigestInfo(const SignedContent& content) {
   return DigestInfo(d2i_X509_SIG(nullptr, &p, content.length - (p - content.body)), X509_SIG_free);
 }
 
+// An Authenticode signature lists exactly one digest, and it must be one this machine computes:
+// PKCS7_verify loses its copy of the content when it cannot start a listed digest.
+bool ListsOneKnownDigest(PKCS7* signedData) {
+  const STACK_OF(X509_ALGOR)* digests = signedData->d.sign->md_algs;
+  if (sk_X509_ALGOR_num(digests) != 1) return false;
+  char name[128] = {};
+  if (OBJ_obj2txt(name, sizeof name, sk_X509_ALGOR_value(digests, 0)->algorithm, 0) <= 0) return false;
+  std::unique_ptr<EVP_MD, decltype(&EVP_MD_free)> md(EVP_MD_fetch(nullptr, name, nullptr), EVP_MD_free);
+  return md != nullptr;
+}
+
 bool SignatureVerifies(PKCS7* signedData, const SignedContent& content) {
+  if (!ListsOneKnownDigest(signedData)) return false;
   std::unique_ptr<BIO, decltype(&BIO_free)> data(BIO_new_mem_buf(content.body, static_cast<int>(content.length)),
                                                  BIO_free);
   return data && PKCS7_verify(signedData, nullptr, nullptr, data.get(), nullptr,

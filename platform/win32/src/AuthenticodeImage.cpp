@@ -122,7 +122,8 @@ bool ReadCertificateTable(const std::string& image, const FileBytes& file, Embed
   PKCS7* signedData = d2i_PKCS7(nullptr, &der, static_cast<long>(*length - kWinCertificateHeaderSize));
   if (signedData == nullptr) return false;
   signature.signedData.reset(signedData, PKCS7_free);
-  if (!PKCS7_type_is_signed(signedData)) return false;
+  // Signed data may leave out its content, and with it everything a signature holds.
+  if (!PKCS7_type_is_signed(signedData) || signedData->d.sign == nullptr) return false;
   signature.tableOffset = *offset;
   signature.tableSize = *size;
   return true;

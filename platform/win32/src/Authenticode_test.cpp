@@ -1,3 +1,4 @@
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
@@ -95,6 +96,33 @@ std::optional<std::wstring> SignerName(const std::wstring& path) {
   return std::wstring(name);
 }
 
+// An unsigned image whose certificate table holds signed data that leaves out its content.
+std::string SignedDataWithoutContent() {
+  std::string image = testkit::packages::MakePeImage("setup");
+  const std::string der("\x30\x0b\x06\x09\x2a\x86\x48\x86\xf7\x0d\x01\x07\x02", 13);
+  const std::uint32_t offset = static_cast<std::uint32_t>(image.size());
+  const std::uint32_t length = static_cast<std::uint32_t>(8 + der.size());
+  auto put32 = [&image](std::size_t at, std::uint32_t value) {
+    for (int i = 0; i < 4; ++i) image[at + static_cast<std::size_t>(i)] = static_cast<char>(value >> (8 * i));
+  };
+  image += std::string(8, '\0') + der;
+  put32(offset, length);
+  put32(offset + 4, 0x00020200);  // revision 2, PKCS#7 signed data
+  const std::size_t directory = 0x40 + 24 + 96 + 8 * 4;
+  put32(directory, offset);
+  put32(directory + 4, length);
+  return image;
+}
+
+// The signature's list of digests (left out of what is signed) naming an unknown one in place of
+// SHA-256.
+std::string UnknownDigestListed(std::string image) {
+  const std::string sha256("\x06\x09\x60\x86\x48\x01\x65\x03\x04\x02\x01", 11);
+  const std::string::size_type at = image.find(sha256);
+  if (at != std::string::npos) image[at + sha256.size() - 1] = 0;
+  return image;
+}
+
 class AuthenticodeTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
@@ -138,11 +166,13 @@ TEST_F(AuthenticodeTest, TrustAndSignerNameOfEachFile) {
       {"signed digest replaced without the key", testkit::packages::TamperSectionAndSignedDigest(s_quelmo),
        TRUST_E_BAD_DIGEST, quelmo},
       {"bytes appended after signing", s_quelmo + "appended", TRUST_E_BAD_DIGEST, quelmo},
+      {"unknown digest listed", UnknownDigestListed(s_quelmo), TRUST_E_BAD_DIGEST, quelmo},
       {"unsigned", testkit::packages::MakePeImage("setup"), TRUST_E_NOSIGNATURE, std::nullopt},
       {"truncated certificate table", testkit::packages::TruncateCertificateTable(s_quelmo),
        TRUST_E_NOSIGNATURE, std::nullopt},
       {"certificate table larger than the file", testkit::packages::OversizeCertificateTable(s_quelmo),
        TRUST_E_NOSIGNATURE, std::nullopt},
+      {"signed data without content", SignedDataWithoutContent(), TRUST_E_NOSIGNATURE, std::nullopt},
       {"zip", testkit::packages::MakeZip({{"setup.exe", s_quelmo}}), TRUST_E_SUBJECT_FORM_UNKNOWN,
        std::nullopt},
       {"only MZ", "MZ", TRUST_E_SUBJECT_FORM_UNKNOWN, std::nullopt},
