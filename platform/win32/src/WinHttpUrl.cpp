@@ -101,12 +101,12 @@ BOOL WinHttpCrackUrl(LPCWSTR url, DWORD urlLength, DWORD flags, LPURL_COMPONENTS
   components->nPort = port;
   URL_COMPONENTS& c = *components;
   // Not short-circuited: every buffer that is too small learns the size it needs.
-  const bool fits = HandOut(scheme, c.lpszScheme, c.dwSchemeLength) &
-                    HandOut(host, c.lpszHostName, c.dwHostNameLength) &
-                    HandOut(user, c.lpszUserName, c.dwUserNameLength) &
-                    HandOut(password, c.lpszPassword, c.dwPasswordLength) &
-                    HandOut(path, c.lpszUrlPath, c.dwUrlPathLength) &
-                    HandOut(extra, c.lpszExtraInfo, c.dwExtraInfoLength);
+  bool fits = HandOut(scheme, c.lpszScheme, c.dwSchemeLength);
+  fits &= HandOut(host, c.lpszHostName, c.dwHostNameLength);
+  fits &= HandOut(user, c.lpszUserName, c.dwUserNameLength);
+  fits &= HandOut(password, c.lpszPassword, c.dwPasswordLength);
+  fits &= HandOut(path, c.lpszUrlPath, c.dwUrlPathLength);
+  fits &= HandOut(extra, c.lpszExtraInfo, c.dwExtraInfoLength);
   if (!fits) {
     SetLastError(ERROR_INSUFFICIENT_BUFFER);
     return FALSE;
