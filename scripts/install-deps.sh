@@ -9,6 +9,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   osslsigncode
   g++-mingw-w64-x86-64-posix
+  clang libclang-rt-dev
 )
 missing=()
 for p in "${packages[@]}"; do

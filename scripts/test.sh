@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds every test under AddressSanitizer and UndefinedBehaviorSanitizer and runs them all,
-# then the threaded suites under ThreadSanitizer and the Windows syntax check.
+# then the threaded suites under ThreadSanitizer, the Windows syntax check and every fuzz target
+# for a short while.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/install-deps.sh"
@@ -15,3 +16,4 @@ cmake --build "$root/build/tsan" -j "$jobs"
 ctest --test-dir "$root/build/tsan" -j "$jobs" --output-on-failure -L threaded
 
 "$root/scripts/check-windows-syntax.sh"
+"$root/scripts/fuzz.sh" 20
