@@ -4,7 +4,6 @@
 // Input: a byte choosing the section (low nibble) and the key (high nibble); a byte choosing the
 // destination size (bits 0-2) and the default (bits 3-5), or with its top bit set reading the
 // agent's settings the way the agent does; then the file.
-#include <cerrno>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -12,12 +11,10 @@
 #include <string>
 #include <vector>
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <spdlog/spdlog.h>
 
 #include "agent-windows/ServerSettings.h"
+#include "fuzz/ScratchFolder.h"
 #include "platform/win32/Win32.h"
 #include "platform/win32/internal/Drive.h"
 
@@ -26,20 +23,12 @@ namespace {
 // The agent's reader logs every empty value it converts.
 [[maybe_unused]] const bool g_silenced = (spdlog::set_level(spdlog::level::off), true);
 
-// One scratch file per process on a memory file system, rewritten for every input and removed
-// at exit.
+// The settings file, rewritten for every input.
 class ScratchFile {
  public:
   ScratchFile()
-      : m_folder("/dev/shm/tarvik-fuzz-profile-" + std::to_string(getpid())),
-        m_path(m_folder + "/settings.ini"),
-        m_windowsPath(win32::NativeToWindowsPath(m_path)) {
-    if (mkdir(m_folder.c_str(), 0700) != 0 && errno != EEXIST) std::abort();
-  }
-  ~ScratchFile() {
-    unlink(m_path.c_str());
-    rmdir(m_folder.c_str());
-  }
+      : m_path(fuzzing::ScratchFolder("profile") / "settings.ini"),
+        m_windowsPath(win32::NativeToWindowsPath(m_path)) {}
 
   void Write(const std::uint8_t* data, std::size_t size) const {
     std::FILE* file = std::fopen(m_path.c_str(), "wb");
@@ -48,13 +37,12 @@ class ScratchFile {
   const std::wstring& WindowsPath() const { return m_windowsPath; }
 
  private:
-  std::string m_folder;
   std::string m_path;
   std::wstring m_windowsPath;
 };
 
-ScratchFile& Scratch() {
-  static ScratchFile scratch;
+const ScratchFile& Scratch() {
+  static const ScratchFile scratch;
   return scratch;
 }
 

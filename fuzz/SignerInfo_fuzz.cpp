@@ -2,8 +2,6 @@
 // bytes (a PE image, signed or not). The check runs as the download does; then the certificate
 // calls read every signer's name whatever the trust verdict, since the agent asks them only
 // after a signature holds, which a mutated input rarely keeps.
-#include <unistd.h>
-
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -18,6 +16,7 @@
 #include <spdlog/spdlog.h>
 
 #include "agent-windows/update/CheckFileSigner.h"
+#include "fuzz/ScratchFolder.h"
 #include "platform/win32/Win32.h"
 #include "platform/win32/internal/Drive.h"
 
@@ -41,26 +40,21 @@ MAoGCCqGSM49BAMCA0cAMEQCIFKr5HcfqLD7FBKkkMBiSIl0HBv8MWtRDl43zR7F
 
 constexpr DWORD kEncoding = X509_ASN_ENCODING | PKCS_7_ASN_ENCODING;
 
-// On tmpfs: a disk-backed file costs a write-out per input.
 struct Scratch {
-  fs::path root = fs::path("/dev/shm") / ("tarvik-fuzz-signer_info-" + std::to_string(getpid()));
+  fs::path root = fuzzing::ScratchFolder("signer_info");
   fs::path file = root / "package.tmp";
   std::wstring windowsPath;
 
   Scratch() {
-    fs::remove_all(root);
-    fs::create_directories(root);
     const fs::path trustedRoot = root / "trusted-root.pem";
     std::ofstream(trustedRoot) << kTrustedRoot;
     setenv("TARVIK_WIN32_TRUSTED_CA", trustedRoot.c_str(), 1);
     windowsPath = win32::NativeToWindowsPath(file.string());
     spdlog::set_level(spdlog::level::off);
-    std::atexit([] { fs::remove_all(Get().root); });
   }
 
-  // Never destroyed: the exit handler that removes the tree still needs it.
-  static Scratch& Get() {
-    static Scratch& scratch = *new Scratch;
+  static const Scratch& Get() {
+    static const Scratch scratch;
     return scratch;
   }
 };

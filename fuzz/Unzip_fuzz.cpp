@@ -1,8 +1,6 @@
 // A downloaded update package, as the agent unpacks it: the input is the zip file's bytes. Every
 // entry must land inside the unpack folder; anything written elsewhere in the scratch drive
 // (a sibling folder that stays empty included) aborts the run.
-#include <unistd.h>
-
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -15,6 +13,7 @@
 #include <spdlog/spdlog.h>
 
 #include "agent-windows/update/Unzip.h"
+#include "fuzz/ScratchFolder.h"
 
 namespace {
 
@@ -23,28 +22,24 @@ namespace fs = std::filesystem;
 constexpr wchar_t kZip[] = L"C:\\Downloads\\package.zip";
 constexpr wchar_t kFolder[] = L"C:\\Program\\TMP_QUELMO\\";
 
-// One scratch tree per process: drive C: under it, so an entry that climbs out of the drive
-// still lands where the check below looks. On tmpfs: a disk-backed folder costs a write-out per
-// input.
+// Drive C: inside the scratch folder, so an entry that climbs out of the drive still lands where
+// the check below looks.
 struct Scratch {
-  fs::path root = fs::path("/dev/shm") / ("tarvik-fuzz-unzip-" + std::to_string(getpid()));
+  fs::path root = fuzzing::ScratchFolder("unzip");
   fs::path drive = root / "c";
   fs::path zip = drive / "Downloads" / "package.zip";
   fs::path folder = drive / "Program" / "TMP_QUELMO";
   fs::path sentinel = drive / "Program" / "sentinel";
 
   Scratch() {
-    fs::remove_all(root);
     fs::create_directories(zip.parent_path());
     fs::create_directories(sentinel);
     setenv("TARVIK_C_DRIVE", drive.c_str(), 1);
     spdlog::set_level(spdlog::level::off);
-    std::atexit([] { fs::remove_all(Get().root); });
   }
 
-  // Never destroyed: the exit handler that removes the tree still needs it.
-  static Scratch& Get() {
-    static Scratch& scratch = *new Scratch;
+  static const Scratch& Get() {
+    static const Scratch scratch;
     return scratch;
   }
 

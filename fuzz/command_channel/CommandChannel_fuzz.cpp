@@ -2,13 +2,11 @@
 // over an open device. The first input byte picks the call, the second is its argument; the
 // rest is the monitor's side (see FuzzedMonitor.h).
 #include <stdlib.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
-#include <filesystem>
 #include <iterator>
 #include <memory>
 #include <string>
@@ -16,6 +14,7 @@
 
 #include <spdlog/spdlog.h>
 
+#include "fuzz/ScratchFolder.h"
 #include "fuzz/command_channel/FuzzedMonitor.h"
 #include "moncontrol/api/Devices.h"
 #include "moncontrol/api/FunctionCallApi.h"
@@ -216,10 +215,7 @@ constexpr Entry kEntries[] = {
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   // Named mutexes of this process's own, gone when it ends.
-  static const std::string objects = "/tmp/tarvik-fuzz-command_channel-" + std::to_string(getpid());
-  std::filesystem::create_directories(objects);
-  setenv("TARVIK_KERNEL_OBJECTS", objects.c_str(), 1);
-  std::atexit([] { std::filesystem::remove_all(objects); });
+  setenv("TARVIK_KERNEL_OBJECTS", fuzzing::ScratchFolder("command_channel").c_str(), 1);
   spdlog::set_level(spdlog::level::off);
 
   g_harness = new Harness();
