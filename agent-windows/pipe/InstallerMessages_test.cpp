@@ -58,8 +58,14 @@ TEST(InstallerProgressMessageTest, ReadsTheRecordLayout) {
   std::string lone = InstallerRecord(2, "AxBy", 1.0f);
   lone.replace(4, 2, "\x00\xDC", 2);
   lone.replace(8, 2, "\x00\xD8", 2);
+  // Written byte by byte, not by the test kit's encoder: pins the offsets and the byte order.
+  std::string fixed(48, '\0');
+  fixed[0] = '\x04';
+  fixed.replace(2, 4, "S\x00\x16\x04", 4);
+  fixed.replace(44, 4, "\x79\xE9\xF6\x42", 4);
   const Case cases[] = {
       {"the padding byte is ignored", padded, 2, L"SN1", 12.5f},
+      {"little-endian text from offset 2, value at 44", fixed, 4, L"S\u0416", 123.456f},
       {"a 10-byte message reads the rest as zero", padded.substr(0, 10), 2, L"SN1", 0.0f},
       {"an empty message", "", 0, L"", 0.0f},
       {"21 units without terminator are the whole text", InstallerRecord(4, "ABCDEFGHIJKLMNOPQRSTU", 8888.0f), 4,

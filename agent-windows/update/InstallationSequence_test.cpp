@@ -2,6 +2,7 @@
 // management-server double and with the installer double started as the package's installer.
 #include "agent-windows/update/InstallationSequence.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <cstdlib>
@@ -142,6 +143,45 @@ TEST_F(InstallationSequenceTest, APackageOneByteShortFailsThreeTimesAndIsAnswere
   EXPECT_FALSE(g_bIsUpdating.load());
   EXPECT_TRUE(InstallerStarts().empty());
   for (const std::string& file : m_drive.Files()) EXPECT_NE(file.rfind("Windows/Temp/", 0), 0u) << file;
+}
+
+TEST_F(InstallationSequenceTest, ASuccessfulSequenceLogsItsStepsInOrderAndFetchesAUrlWithoutSchemeOverTls) {
+  // Settings without a "Protocol": the URL begins "://" and gets "http" in front of it.
+  const std::string target = "/tarvik/model/package/getModelPackageByModelName?filename=fw.exe";
+  const std::string packageUrl = "://127.0.0.1:" + std::to_string(m_server.Port()) +
+                                 "/tarvik/model/package/getModelPackageByModelName?filename=";
+  WebSocketMgr::GetInstance()->SetPackageUrl(packageUrl);
+  const std::string url = packageUrl + "fw.exe";
+  const std::string image = InstallerImage(R"({"steps":[]})");
+  m_server.ServePackage("fw.exe", image);
+  ParseControlCmd(Command(51, "fw.exe", image.size(), 1, 2, {"SN1"}));
+  ASSERT_TRUE(WaitUntil([] { return !g_bIsUpdating.load(); }));
+  EXPECT_EQ(m_server.PackageRequests(), std::vector<std::string>{target});
+
+  using spdlog::level::err;
+  using spdlog::level::info;
+  const std::vector<testkit::LogLine> lines = m_log.Lines();
+  const auto start = std::find(lines.begin(), lines.end(), testkit::LogLine{err, "Download Start: " + url});
+  ASSERT_GE(lines.end() - start, 8);
+  const std::string download = start[3].text;
+  ASSERT_EQ(download.rfind("C:\\Windows\\Temp\\DLF", 0), 0u) << download;
+  ASSERT_EQ(download.substr(download.size() - 4), ".tmp");
+  const std::string exe = download.substr(0, download.size() - 3) + "exe";
+  const std::vector<testkit::LogLine> sequence = {
+      {err, "Download Start: " + url},
+      {info, "Download completed."},
+      {info, "Download Over."},
+      {info, download},
+      {err, "exename == tmp"},
+      {err, exe},
+      {info, "StartProcessAsSystem Start."},
+      {info, "StartProcessAsSystem exePath=" + exe + ", Param=-no_delay -console -sn SN1."},
+  };
+  EXPECT_EQ(std::vector<testkit::LogLine>(start, start + 8), sequence);
+  // The worker's lines may come before the sequence's last one.
+  EXPECT_NE(std::find(start + 8, lines.end(), testkit::LogLine{info, "StartProcessAsSystem OVER."}), lines.end());
+  const auto worker = std::find(start + 8, lines.end(), testkit::LogLine{info, "MyAsyncFunction   "});
+  EXPECT_NE(std::find(worker, lines.end(), testkit::LogLine{info, "Execution completed successfully."}), lines.end());
 }
 
 TEST_F(InstallationSequenceTest, TheInstallerStartsWithItsArgumentsAndACommandMeanwhileWaitsForItsEnd) {

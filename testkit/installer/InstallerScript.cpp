@@ -44,6 +44,8 @@ std::string BytesFromHex(const std::string& hex) {
     if (c >= 'A' && c <= 'F') return c - 'A' + 10;
     throw std::invalid_argument("not hex: " + hex);
   };
+  // An empty message would read as a pause.
+  if (hex.empty()) throw std::invalid_argument("raw message without bytes");
   if (hex.size() % 2 != 0) throw std::invalid_argument("odd hex length: " + hex);
   std::string bytes;
   for (std::size_t i = 0; i < hex.size(); i += 2)
@@ -79,7 +81,9 @@ void AddSteps(const json& steps, const std::vector<std::string>& serials, const 
       int pause = IntegerIn(step["pause"], 0, std::numeric_limits<int>::max(), "pause");
       actions.push_back({{}, std::chrono::milliseconds(pause)});
     } else if (step.contains("waitForFile")) {
-      actions.push_back({{}, {}, step["waitForFile"].get<std::string>()});
+      std::string file = step["waitForFile"].get<std::string>();
+      if (file.empty()) throw std::invalid_argument("waitForFile names no file");
+      actions.push_back({{}, {}, file});
     } else if (step.contains("type")) {
       auto type = static_cast<std::uint8_t>(IntegerIn(step["type"], 0, 0xFF, "type"));
       std::string text = WithSerial(step.value("text", std::string()), serial);

@@ -72,6 +72,8 @@ TEST(InstallerScriptTest, ScriptsThatCannotBeFollowed) {
       R"({"steps": [{"type": 2, "value": 1e39}]})",
       R"({"steps": [{"raw": "0"}]})",
       R"({"steps": [{"raw": "zz"}]})",
+      R"({"steps": [{"raw": ""}]})",
+      R"({"steps": [{"waitForFile": ""}]})",
       R"({"steps": [{"pause": -5}]})",
       R"({"steps": [{"launch": true}]})",
       R"({"exitCode": 256})",

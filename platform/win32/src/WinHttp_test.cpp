@@ -3,6 +3,7 @@
 #include <boost/asio/connect.hpp>
 #include <boost/asio/ip/tcp.hpp>
 #include <boost/asio/read_until.hpp>
+#include <boost/asio/ssl.hpp>
 #include <boost/asio/streambuf.hpp>
 #include <boost/asio/write.hpp>
 #include <cstdio>
@@ -21,6 +22,7 @@
 #include "platform/win32/Win32.h"
 #include "platform/win32/internal/Drive.h"
 #include "testkit/mgmt-server/MgmtServer.h"
+#include "testkit/packages/PackageFolder.h"
 
 namespace {
 
@@ -272,6 +274,87 @@ TEST(WinHttpTest, TheBodyArrivesAsTheResponseFramesItAndBreaksOffWithAnError) {
     Get::Body body = get.ReadBody();
     EXPECT_EQ(body.bytes, c.body);
     EXPECT_EQ(body.error, c.bodyError);
+  }
+}
+
+// Presents a certificate of the test PKI over TLS and answers "ok" on every connection whose
+// handshake succeeds, until it is destroyed.
+class TlsCannedServer {
+ public:
+  explicit TlsCannedServer(const testkit::packages::SignerFiles& certificate) {
+    m_tls.use_certificate_chain_file(certificate.certificates);
+    m_tls.use_private_key_file(certificate.privateKey, net::ssl::context::pem);
+    m_thread = std::thread([this] { Serve(); });
+  }
+  ~TlsCannedServer() {
+    m_stopping = true;
+    net::io_context io;
+    tcp::socket wake(io);
+    boost::system::error_code ignored;
+    wake.connect(m_acceptor.local_endpoint(), ignored);
+    m_thread.join();
+  }
+
+  INTERNET_PORT Port() const { return m_acceptor.local_endpoint().port(); }
+
+ private:
+  void Serve() {
+    while (!m_stopping) {
+      boost::system::error_code ec;
+      net::ssl::stream<tcp::socket> stream(m_acceptor.accept(ec), m_tls);
+      if (ec || m_stopping) continue;
+      stream.handshake(net::ssl::stream_base::server, ec);
+      if (ec) continue;  // the client refused the certificate
+      net::streambuf request;
+      net::read_until(stream, request, "\r\n\r\n", ec);
+      const std::string response = "HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok";
+      net::write(stream, net::buffer(response), ec);
+      stream.shutdown(ec);
+    }
+  }
+
+  net::io_context m_io;
+  net::ssl::context m_tls{net::ssl::context::tls_server};
+  tcp::acceptor m_acceptor{m_io, tcp::endpoint(net::ip::address_v4::loopback(), 0)};
+  std::atomic<bool> m_stopping{false};
+  std::thread m_thread;
+};
+
+// Each fault of a certificate the machine's roots cannot vouch for is let through only by its
+// own ignore flag: without any one of them the send still fails.
+TEST(WinHttpTest, EachCertificateFaultNeedsItsOwnIgnoreFlag) {
+  using testkit::packages::Signer;
+  testkit::packages::PackageFolder folder;  // trusts the test PKI's root
+  // The test PKI issues code-signing certificates without the server's name.
+  const DWORD usageAndName =
+      SECURITY_FLAG_IGNORE_CERT_WRONG_USAGE | SECURITY_FLAG_IGNORE_CERT_CN_INVALID;
+  struct Case {
+    const char* what;
+    Signer signer;
+    DWORD faults;
+  } cases[] = {
+      {"wrong usage, another name", Signer::Quelmo, usageAndName},
+      {"expired", Signer::ExpiredQuelmo, usageAndName | SECURITY_FLAG_IGNORE_CERT_DATE_INVALID},
+      {"unknown authority", Signer::UntrustedQuelmo, usageAndName | SECURITY_FLAG_IGNORE_UNKNOWN_CA},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    TlsCannedServer server(folder.Pki().Files(c.signer));
+    Get get(L"localhost", server.Port(), L"/p", WINHTTP_FLAG_SECURE);
+    EXPECT_EQ(get.Send(), static_cast<DWORD>(ERROR_WINHTTP_SECURE_FAILURE));
+    for (DWORD flag = 1; flag != 0; flag <<= 1) {
+      if ((c.faults & flag) == 0) continue;
+      DWORD allButOne = 0x3300 & ~flag;
+      ASSERT_TRUE(WinHttpSetOption(get.Request(), WINHTTP_OPTION_SECURITY_FLAGS, &allButOne,
+                                   sizeof allButOne));
+      EXPECT_EQ(get.Send(), static_cast<DWORD>(ERROR_WINHTTP_SECURE_FAILURE))
+          << std::hex << "without 0x" << flag;
+    }
+    DWORD all = 0x3300;
+    ASSERT_TRUE(WinHttpSetOption(get.Request(), WINHTTP_OPTION_SECURITY_FLAGS, &all, sizeof all));
+    ASSERT_EQ(get.Send(), static_cast<DWORD>(ERROR_SUCCESS));
+    ASSERT_TRUE(WinHttpReceiveResponse(get.Request(), nullptr));
+    EXPECT_EQ(get.ReadBody().bytes, "ok");
   }
 }
 
