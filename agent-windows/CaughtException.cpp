@@ -4,13 +4,13 @@
 
 #include "foundation/log/Log.h"
 
-void LogCaughtException(const wchar_t* where) {
+void LogCaughtException(const wchar_t* where, const wchar_t* unknown) {
   try {
     throw;
   } catch (const std::exception& e) {
     LogError(L"%s Exception caught: ", where);
     LogError(L"%S", e.what());
   } catch (...) {
-    LogError(L"%s Exception caught: Unknown exception", where);
+    LogError(L"%s Exception caught: %s", where, unknown);
   }
 }

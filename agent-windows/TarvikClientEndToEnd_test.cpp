@@ -60,8 +60,8 @@ class AgentEndToEndTest : public AgentProgramTest {
                                                                  R"(,"status":"ok","type":"response"})"),
               1u);
     EXPECT_EQ(MessagesOfType(server, "VcpState", before).at(0)["monitorList"],
-              json::parse(R"([{"funcList":[16,)" + std::to_string(brightness) + R"(,0,0,0,0],"serialNumber":")" +
-                          kFirst + R"("}])"));
+              json::parse(R"([{"funcList":[[16,)" + std::to_string(brightness) +
+                          R"(,0,0,0,0]],"serialNumber":")" + kFirst + R"("}])"));
     EXPECT_EQ(monsim_.Send({{"cmd", "get-vcp"}, {"id", kFirst}, {"code", "10"}})["vcp"]["current"], brightness);
   }
 

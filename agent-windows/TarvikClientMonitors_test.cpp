@@ -140,9 +140,9 @@ TEST_F(AgentMonitorsTest, TheServerSeesAndSetsTheMonitorsThatTheAgentShares) {
       answers.push_back(message.data);
   EXPECT_EQ(answers, (std::vector<std::string>{
                          R"({"cmdid":21,"status":"ok","type":"response"})",
-                         R"({"monitorList":[{"funcList":[16,30,0,0,0,0],"serialNumber":")" + kFirst +
-                             R"("},{"funcList":[248,5,0,0,0,0],"serialNumber":")" + kFirst +
-                             R"("},{"funcList":[18,40,0,0,0,0],"serialNumber":")" + kSecond +
+                         R"({"monitorList":[{"funcList":[[16,30,0,0,0,0]],"serialNumber":")" + kFirst +
+                             R"("},{"funcList":[[248,5,0,0,0,0]],"serialNumber":")" + kFirst +
+                             R"("},{"funcList":[[18,40,0,0,0,0]],"serialNumber":")" + kSecond +
                              R"("}],"type":"VcpState"})"}));
   EXPECT_EQ(Vcp(kFirst, "10"), 30);
   EXPECT_EQ(Vcp(kFirst, "F8", "05"), 0);

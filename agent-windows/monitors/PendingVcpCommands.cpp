@@ -86,7 +86,8 @@ json RunCommands(const std::vector<PendingVcpCommand>& commands, const MonitorRe
     LogProgress(555, start);
     if (std::find(touched.begin(), touched.end(), &monitor->second) == touched.end())
       touched.push_back(&monitor->second);
-    entries.push_back({{"serialNumber", pending.serial}, {"funcList", pending.command}});
+    // A list of one record: the server reads "funcList" as a list, as in its display commands.
+    entries.push_back({{"serialNumber", pending.serial}, {"funcList", json::array({pending.command})}});
   }
   LogProgress(666, start);
   // The device-mutex word as each monitor holds it after the batch.

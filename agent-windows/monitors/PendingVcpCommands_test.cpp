@@ -203,11 +203,11 @@ TEST_F(PendingVcpCommandsTest, RunsInQueueOrderThenReadsTheMutexWordOncePerMonit
   EXPECT_EQ(InRegistry("A1").mutexStatus[0], 0x20000u);
   EXPECT_EQ(InRegistry("B2").mutexStatus[0], 0x30000u);
   EXPECT_EQ(Sent(), Strings{R"({"monitorList":[)"
-                            R"({"funcList":[134,2,0,0,0,0],"serialNumber":"A1"},)"
-                            R"({"funcList":[18,40,0,0,0,0],"serialNumber":"B2"},)"
-                            R"({"funcList":[248,5,0,0,0,0],"serialNumber":"A1"},)"
-                            R"({"funcList":[16,75,0,0,0,0],"serialNumber":"A1"},)"
-                            R"({"funcList":[234,0,0,0,0,0],"serialNumber":"B2"}],"type":"VcpState"})"});
+                            R"({"funcList":[[134,2,0,0,0,0]],"serialNumber":"A1"},)"
+                            R"({"funcList":[[18,40,0,0,0,0]],"serialNumber":"B2"},)"
+                            R"({"funcList":[[248,5,0,0,0,0]],"serialNumber":"A1"},)"
+                            R"({"funcList":[[16,75,0,0,0,0]],"serialNumber":"A1"},)"
+                            R"({"funcList":[[234,0,0,0,0,0]],"serialNumber":"B2"}],"type":"VcpState"})"});
   EXPECT_TRUE(GlobalMutexFree());
 
   // Every command runs once.
@@ -250,7 +250,7 @@ TEST_F(PendingVcpCommandsTest, LogsEveryStepWithTheBatchStartAndOffset) {
                 step(666, 0),
                 info("VCP_MUTEX_TEST -line 1438 idx=0 , value=131072"),
                 info("RunCacheCommand : Total tm = 0"),
-                info(R"({"monitorList":[{"funcList":[134,1,0,0,0,0],"serialNumber":"A1"}],"type":"VcpState"})"),
+                info(R"({"monitorList":[{"funcList":[[134,1,0,0,0,0]],"serialNumber":"A1"}],"type":"VcpState"})"),
             }));
 }
 
@@ -284,8 +284,8 @@ TEST_P(RegistryUpdates, OnlyASuccessfulLockOrPowerSetReachesTheRegistry) {
     EXPECT_TRUE(Logged(spdlog::level::info, "RunCacheCommand: SetVCPFeatureByVector [A1] success = 7."));
   EXPECT_EQ(m_clock.Sleeps(), Sleeps{500});
   const std::string funcList = std::to_string(c.command[0]) + "," + std::to_string(c.command[1]) + ",0,0,0,0";
-  EXPECT_EQ(Sent(), Strings{R"({"monitorList":[{"funcList":[)" + funcList +
-                            R"(],"serialNumber":"A1"}],"type":"VcpState"})"});
+  EXPECT_EQ(Sent(), Strings{R"({"monitorList":[{"funcList":[[)" + funcList +
+                            R"(]],"serialNumber":"A1"}],"type":"VcpState"})"});
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -85,7 +85,7 @@ void QueueDisplayCommands(const json& message) {
       try {
         if (const auto record = ToRecord(command)) addChangeVcpCode(serial, record->data());
       } catch (...) {
-        LogCaughtException(L"SetVCPFeatureByVector");
+        LogCaughtException(L"SetVCPFeatureByVector", L"Unknown exception...");
       }
     }
     LogInfo(L"Monitor %d func Over! ", static_cast<int>(i));

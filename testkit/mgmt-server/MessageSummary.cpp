@@ -42,10 +42,8 @@ std::string Report(const json& message) {
 
 std::string Applied(const json& message) {
   std::string text = "applied:";
-  for (const json& entry : message.value("monitorList", json::array())) {
-    const json& func = entry.value("funcList", json::array());
-    text += " " + entry.value("serialNumber", "?") + Settings(json::array({func}));
-  }
+  for (const json& entry : message.value("monitorList", json::array()))
+    text += " " + entry.value("serialNumber", "?") + Settings(entry.value("funcList", json::array()));
   return text;
 }
 

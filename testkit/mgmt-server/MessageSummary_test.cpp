@@ -30,8 +30,8 @@ INSTANTIATE_TEST_SUITE_P(
                     "heartbeat: 2 monitor(s); S1 changed VCP 10=33"},
         SummaryCase{"EmptyHeartbeat", R"({"monitorList":[],"type":"displayStatusReport"})", "heartbeat: 0 monitor(s)"},
         SummaryCase{"Applied",
-                    R"({"monitorList":[{"funcList":[16,30,0,0,0,0],"serialNumber":"S1"},)"
-                    R"({"funcList":[248,5,0,0,0,0],"serialNumber":"S1"}],"type":"VcpState"})",
+                    R"({"monitorList":[{"funcList":[[16,30,0,0,0,0]],"serialNumber":"S1"},)"
+                    R"({"funcList":[[248,5,0,0,0,0]],"serialNumber":"S1"}],"type":"VcpState"})",
                     "applied: S1 VCP 10=30 S1 VCP F8/5=0"},
         SummaryCase{"Progress",
                     R"({"monitorList":[{"serialNumber":"S2","updateProcessInfo":{"updateContent":"","updateFlag":1,)"
