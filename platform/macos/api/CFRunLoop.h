@@ -1,4 +1,5 @@
-// CFRunLoop: each thread's event loop, where scheduled HID devices deliver their callbacks.
+// CFRunLoop: each thread's event loop, where scheduled HID devices deliver their callbacks;
+// the main thread's also runs the main queue.
 // Modes are not told apart: every mode behaves as kCFRunLoopDefaultMode.
 #pragma once
 
@@ -32,8 +33,14 @@ struct CFRunLoopSourceContext {
   void (*perform)(void* info);
 };
 
-// The calling thread's loop, made on first use and kept until the thread ends.
+// The calling thread's loop, made on first use and kept until the thread ends; on the main
+// thread (the process's initial one) it is the main loop.
 CFRunLoopRef CFRunLoopGetCurrent();
+// The main thread's loop, never freed. The main queue is always one of its sources, so it
+// is never without work.
+CFRunLoopRef CFRunLoopGetMain();
+// Runs the current thread's loop until CFRunLoopStop, or until nothing is scheduled on it.
+void CFRunLoopRun();
 // Runs the current thread's loop: kCFRunLoopRunFinished at once when nothing is scheduled on
 // it, else until seconds have passed, CFRunLoopStop, or (when asked) one source was handled.
 CFRunLoopRunResult CFRunLoopRunInMode(CFStringRef mode, CFTimeInterval seconds, Boolean returnAfterSourceHandled);

@@ -1,6 +1,9 @@
 #include <algorithm>
 #include <chrono>
 #include <iterator>
+#include <limits>
+
+#include <unistd.h>
 
 #include "platform/macos/internal/RunLoop.h"
 
@@ -109,13 +112,39 @@ void CFRunLoopObject::WakeUp() {
   m_wake.notify_all();
 }
 
+namespace {
+
+// The process's initial thread, which is the main thread as the platform sees it.
+bool OnMainThread() { return gettid() == getpid(); }
+
+}  // namespace
+
+CFRunLoopRef CFRunLoopGetMain() {
+  // Never freed: the main queue posts to it for as long as the process lives, and as that
+  // queue is always one of its sources, the loop never runs out of work.
+  static CFRunLoopObject* const loop = [] {
+    auto* made = new CFRunLoopObject;
+    made->Attach();
+    return made;
+  }();
+  return loop;
+}
+
 CFRunLoopRef CFRunLoopGetCurrent() {
+  if (OnMainThread()) return CFRunLoopGetMain();
   thread_local auto loop = macstandin::Retained<CFRunLoopObject>::Adopt(new CFRunLoopObject);
   return loop.Get();
 }
 
 CFRunLoopRunResult CFRunLoopRunInMode(CFStringRef, CFTimeInterval seconds, Boolean returnAfterSourceHandled) {
   return CFRunLoopGetCurrent()->Run(seconds, returnAfterSourceHandled != 0);
+}
+
+void CFRunLoopRun() {
+  CFRunLoopRunResult result;
+  do {
+    result = CFRunLoopGetCurrent()->Run(std::numeric_limits<CFTimeInterval>::infinity(), false);
+  } while (result != kCFRunLoopRunStopped && result != kCFRunLoopRunFinished);
 }
 
 void CFRunLoopStop(CFRunLoopRef rl) { rl->Stop(); }

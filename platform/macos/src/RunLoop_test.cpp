@@ -76,4 +76,15 @@ TEST(RunLoop, ReturnsAfterHandlingASourceWhenAsked) {
   CFRelease(source);
 }
 
+TEST(RunLoop, RunGoesOnUntilStoppedOrNothingIsScheduled) {
+  CFRunLoopSourceRef source = StoppingSource();
+  std::thread([source] {
+    CFRunLoopRun();
+    CFRunLoopAddSource(CFRunLoopGetCurrent(), source, kCFRunLoopDefaultMode);
+    CFRunLoopSourceSignal(source);
+    CFRunLoopRun();
+  }).join();
+  CFRelease(source);
+}
+
 }  // namespace
