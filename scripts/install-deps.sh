@@ -5,7 +5,7 @@ packages=(
   build-essential cmake pkg-config
   libspdlog-dev libfmt-dev nlohmann-json3-dev
   libboost-dev libboost-system-dev libssl-dev
-  libhidapi-dev libminizip-dev zlib1g-dev
+  libhidapi-dev libminizip-dev zlib1g-dev libplist-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   osslsigncode
   g++-mingw-w64-x86-64-posix

@@ -7,11 +7,17 @@ using Boolean = unsigned char;
 using UInt8 = std::uint8_t;
 using SInt32 = std::int32_t;
 using UInt32 = std::uint32_t;
+using SInt64 = std::int64_t;
 using CFIndex = long;
+using CFOptionFlags = unsigned long;
 using CFTypeID = unsigned long;
 using CFHashCode = unsigned long;
 using CFTimeInterval = double;
 using CFTypeRef = const void*;
+// A dictionary, array, string, number, boolean, data or date.
+using CFPropertyListRef = CFTypeRef;
+
+inline constexpr CFIndex kCFNotFound = -1;
 
 // Allocators are not modelled: every object comes from the default allocator.
 using CFAllocatorRef = const struct CFAllocatorObject*;

@@ -18,6 +18,11 @@ enum TypeId : CFTypeID {
   kRunLoopSourceTypeId,
   kHidManagerTypeId,
   kHidDeviceTypeId,
+  kDataTypeId,
+  kArrayTypeId,
+  kDictionaryTypeId,
+  kBooleanTypeId,
+  kDateTypeId,
 };
 
 class CFObject {

@@ -1,0 +1,3 @@
+#include "platform/macos/internal/CFValues.h"
+
+CFTypeID CFDateGetTypeID() { return macstandin::kDateTypeId; }
