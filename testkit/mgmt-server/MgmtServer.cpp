@@ -133,6 +133,9 @@ std::vector<MgmtMessage> MgmtServer::MessagesSince(std::size_t first) const {
 }
 std::size_t MgmtServer::OpenConnections() const { return m_impl->recorder->OpenConnections(); }
 std::size_t MgmtServer::TlsHandshakes() const { return m_impl->recorder->TlsHandshakes(); }
+std::vector<std::uint16_t> MgmtServer::CloseCodes() const {
+  return m_impl->recorder->CloseCodes();
+}
 
 bool MgmtServer::WaitForUpgrades(std::size_t n, std::chrono::milliseconds limit) const {
   return m_impl->recorder->WaitForUpgrades(n, limit);
@@ -143,6 +146,9 @@ bool MgmtServer::WaitForMessages(std::size_t n, std::chrono::milliseconds limit)
 bool MgmtServer::WaitForMessageContaining(const std::string& part,
                                           std::chrono::milliseconds limit) const {
   return m_impl->recorder->WaitForMessageContaining(part, limit);
+}
+bool MgmtServer::WaitForCloseCodes(std::size_t n, std::chrono::milliseconds limit) const {
+  return m_impl->recorder->WaitForCloseCodes(n, limit);
 }
 
 bool MgmtServer::SendText(const std::string& text) { return m_impl->SendToAll({true, {text}}); }

@@ -55,12 +55,17 @@ class MgmtServer {
   std::size_t OpenConnections() const;
   // Connections that opened with a TLS handshake, whether it completed or the client gave up.
   std::size_t TlsHandshakes() const;
+  // The close code of every connection the client closed with a close frame, in the order
+  // they closed; 1005 ("no status") for a frame without one. A TCP drop records nothing.
+  std::vector<std::uint16_t> CloseCodes() const;
 
   // Poll until the recorded counts reach n; false at the time limit.
   bool WaitForUpgrades(std::size_t n,
                        std::chrono::milliseconds limit = std::chrono::seconds(20)) const;
   bool WaitForMessages(std::size_t n,
                        std::chrono::milliseconds limit = std::chrono::seconds(20)) const;
+  bool WaitForCloseCodes(std::size_t n,
+                         std::chrono::milliseconds limit = std::chrono::seconds(20)) const;
   // Poll until a received text contains part; false at the time limit.
   bool WaitForMessageContaining(const std::string& part,
                                 std::chrono::milliseconds limit = std::chrono::seconds(20)) const;

@@ -146,7 +146,14 @@ class WsClient {
     });
   }
 
-  // Goes away the agent's way: no close frame.
+  beast::error_code Close(const websocket::close_reason& reason) {
+    return With([&](auto& ws) {
+      beast::get_lowest_layer(ws).expires_after(kLimit);
+      return Await(m_io, [&](auto handler) { ws.async_close(reason, handler); });
+    });
+  }
+
+  // Goes away the Windows agent's way: no close frame.
   void CloseTcp() {
     With([](auto& ws) {
       beast::get_lowest_layer(ws).close();
@@ -353,6 +360,21 @@ TEST_P(MgmtServerWebSocketTest, ALostConnectionIsNoticedAndSendsFailWithoutOne) 
   client.CloseTcp();
   ASSERT_TRUE(PollUntil([&] { return m_server.OpenConnections() == 0; }));
   EXPECT_FALSE(m_server.SendText("gone"));
+}
+
+TEST_P(MgmtServerWebSocketTest, RecordsTheCodeOfEveryCloseFrameInOrderAndNothingForADrop) {
+  WsClient dropped, goingAway, withoutCode;
+  for (WsClient* client : {&dropped, &goingAway, &withoutCode}) ASSERT_FALSE(client->Open(m_server));
+  ASSERT_TRUE(m_server.WaitForUpgrades(3));
+
+  dropped.CloseTcp();
+  ASSERT_TRUE(PollUntil([&] { return m_server.OpenConnections() == 2; }));
+  ASSERT_FALSE(goingAway.Close(websocket::close_code::going_away));
+  ASSERT_TRUE(m_server.WaitForCloseCodes(1));
+  ASSERT_FALSE(withoutCode.Close(websocket::close_reason{}));
+  ASSERT_TRUE(m_server.WaitForCloseCodes(2));
+  EXPECT_EQ(m_server.CloseCodes(), (std::vector<std::uint16_t>{1001, 1005}));
+  EXPECT_EQ(m_server.OpenConnections(), 0u);
 }
 
 TEST_P(MgmtServerWebSocketTest, DropClosesEveryConnectionAtOnceAndNewOnesAreServed) {

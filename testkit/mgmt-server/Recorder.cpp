@@ -45,6 +45,14 @@ void Recorder::AddTlsHandshake() {
   ++m_tlsHandshakes;
 }
 
+void Recorder::AddCloseCode(std::uint16_t code) {
+  {
+    std::lock_guard lock(m_mutex);
+    m_closeCodes.push_back(code);
+  }
+  m_changed.notify_all();
+}
+
 std::vector<MgmtUpgrade> Recorder::Upgrades(std::size_t first) const {
   std::lock_guard lock(m_mutex);
   if (first >= m_upgrades.size()) return {};
@@ -72,6 +80,11 @@ std::size_t Recorder::TlsHandshakes() const {
   return m_tlsHandshakes;
 }
 
+std::vector<std::uint16_t> Recorder::CloseCodes() const {
+  std::lock_guard lock(m_mutex);
+  return m_closeCodes;
+}
+
 bool Recorder::WaitUntil(std::chrono::milliseconds limit, const std::function<bool()>& done) const {
   std::unique_lock lock(m_mutex);
   return m_changed.wait_for(lock, limit, done);
@@ -83,6 +96,10 @@ bool Recorder::WaitForUpgrades(std::size_t n, std::chrono::milliseconds limit) c
 
 bool Recorder::WaitForMessages(std::size_t n, std::chrono::milliseconds limit) const {
   return WaitUntil(limit, [&] { return m_messages.size() >= n; });
+}
+
+bool Recorder::WaitForCloseCodes(std::size_t n, std::chrono::milliseconds limit) const {
+  return WaitUntil(limit, [&] { return m_closeCodes.size() >= n; });
 }
 
 bool Recorder::WaitForMessageContaining(const std::string& part,

@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <cstdint>
 #include <functional>
 #include <map>
 #include <mutex>
@@ -25,16 +26,19 @@ class Recorder {
   void AddMessage(MgmtMessage message);
   void AddPackageRequest(std::string target);
   void AddTlsHandshake();
+  void AddCloseCode(std::uint16_t code);
 
   std::vector<MgmtUpgrade> Upgrades(std::size_t first = 0) const;
   std::vector<MgmtMessage> Messages(std::size_t first = 0) const;
   std::vector<std::string> PackageRequests() const;
   std::size_t OpenConnections() const;
   std::size_t TlsHandshakes() const;
+  std::vector<std::uint16_t> CloseCodes() const;
 
   bool WaitForUpgrades(std::size_t n, std::chrono::milliseconds limit) const;
   bool WaitForMessages(std::size_t n, std::chrono::milliseconds limit) const;
   bool WaitForMessageContaining(const std::string& part, std::chrono::milliseconds limit) const;
+  bool WaitForCloseCodes(std::size_t n, std::chrono::milliseconds limit) const;
 
   void SetRefuseUpgrades(bool refuse);
   bool RefuseUpgrades() const;
@@ -54,6 +58,7 @@ class Recorder {
   std::vector<std::string> m_packageRequests;
   std::size_t m_open = 0;
   std::size_t m_tlsHandshakes = 0;
+  std::vector<std::uint16_t> m_closeCodes;
   bool m_refuse = false;
   bool m_silent = false;
   std::map<std::string, std::string> m_packages;

@@ -79,14 +79,23 @@ class WebSocketSession : public WebSocketConnection,
 
   void OnRead(beast::error_code ec) {
     if (ec) {
-      // The agent never sends a close frame: a lost TCP connection is its normal goodbye.
+      // The Windows agent never sends a close frame: a lost TCP connection is its goodbye.
       if (!m_aborted) LogLine("WebSocket connection ended: " + ec.message());
       Close();
+      // After the close counts, so whoever waited for the code sees the connection closed too.
+      if (ec == websocket::error::closed) RecordCloseCode();
       return;
     }
     m_context->recorder->AddMessage({m_ws.got_text(), beast::buffers_to_string(m_in.data())});
     m_in.consume(m_in.size());
     Read();
+  }
+
+  void RecordCloseCode() {
+    const std::uint16_t code = m_ws.reason().code;
+    m_context->recorder->AddCloseCode(code == websocket::close_code::none
+                                          ? std::uint16_t{websocket::close_code::no_status}
+                                          : code);
   }
 
   void WriteNext() {
