@@ -326,5 +326,15 @@ void WebSocketConnection::Finish() {
   m_resolver.cancel();
   ErrorCode ignored;
   TcpSocket().close(ignored);
+  {
+    std::lock_guard lock(m_endedMutex);
+    m_ended = true;
+  }
+  m_endedChanged.notify_all();
+}
+
+bool WebSocketConnection::WaitUntilEnded(std::chrono::milliseconds limit) {
+  std::unique_lock lock(m_endedMutex);
+  return m_endedChanged.wait_for(lock, limit, [this] { return m_ended; });
 }
 

@@ -12,10 +12,12 @@
 #include <boost/beast/core/flat_buffer.hpp>
 #include <boost/beast/websocket/stream.hpp>
 #include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <deque>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 
@@ -31,6 +33,7 @@ class WebSocketConnection : public std::enable_shared_from_this<WebSocketConnect
   void Receive(WebSocketTask::ReceiveCompletion completion);
   void Cancel(std::uint16_t closeCode);
   void Dispatch(std::function<void()> work);
+  bool WaitUntilEnded(std::chrono::milliseconds limit);
 
  private:
   using Strand = boost::asio::strand<boost::asio::io_context::executor_type>;
@@ -96,4 +99,9 @@ class WebSocketConnection : public std::enable_shared_from_this<WebSocketConnect
   std::deque<WebSocketTask::ReceiveCompletion> m_receives;
   bool m_writing = false;
   bool m_reading = false;
+
+  // Ended as other threads see it, for WaitUntilEnded.
+  std::mutex m_endedMutex;
+  std::condition_variable m_endedChanged;
+  bool m_ended = false;
 };

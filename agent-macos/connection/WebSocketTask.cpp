@@ -23,6 +23,8 @@ void WebSocketTask::Receive(ReceiveCompletion completion) {
 
 void WebSocketTask::Cancel(std::uint16_t closeCode) { m_connection->Cancel(closeCode); }
 
+bool WebSocketTask::WaitUntilEnded(std::chrono::milliseconds limit) { return m_connection->WaitUntilEnded(limit); }
+
 void WebSocketTask::Dispatch(std::function<void()> work) {
   m_connection->Dispatch(std::move(work));
 }

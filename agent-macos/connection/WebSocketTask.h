@@ -83,6 +83,10 @@ class WebSocketTask {
   // Runs work on the task's executor, in turn with its completions.
   void Dispatch(std::function<void()> work);
 
+  // Blocks until the connection has ended (after Cancel: its close is done, failed or timed
+  // out); false when the limit passed first. Never from a completion: they share the I/O thread.
+  bool WaitUntilEnded(std::chrono::milliseconds limit);
+
  private:
   WebSocketTask(WebSocketURL url, std::shared_ptr<WebSocketConnection> connection);
 

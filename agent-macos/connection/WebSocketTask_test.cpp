@@ -592,10 +592,12 @@ TEST(WebSocketTaskCancelTest, ACloseThePeerNeverAnswersEndsTheConnectionAtItsLim
   ASSERT_EQ(Describe(greeted->value), std::string("text ") + UnansweringPeer::kHello);
 
   auto pending = ReceiveOnce(*task);
+  EXPECT_FALSE(task->WaitUntilEnded(std::chrono::milliseconds(0)));
   task->Cancel(kGoingAway);
   std::optional<ReceiveDone> failed = Within(pending);
   ASSERT_TRUE(failed);
   EXPECT_EQ(failed->value.error, WebSocketTask::kCancelled);
+  EXPECT_TRUE(task->WaitUntilEnded(std::chrono::seconds(30)));
 
   const std::optional<std::string> bytes = heard.get();
   ASSERT_TRUE(bytes) << "the connection outlived the close's limit";
