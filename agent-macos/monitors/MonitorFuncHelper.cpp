@@ -4,19 +4,13 @@
 #include <string>
 
 #include "agent-macos/log/Log.h"
+#include "agent-macos/messages/JsonReaders.h"
 #include "agent-macos/messages/MessageJsonHelper.h"
 #include "moncontrol/api/Devices.h"
 
 using nlohmann::json;
 
 namespace {
-
-bool isArrayOfObjects(const json& value) {
-  if (!value.is_array()) return false;
-  for (const json& element : value)
-    if (!element.is_object()) return false;
-  return true;
-}
 
 bool isArrayOfIntegerArrays(const json& value) {
   if (!value.is_array()) return false;

@@ -1,4 +1,6 @@
+#include <exception>
 #include <string>
+#include <utility>
 
 #include "agent-macos/log/Log.h"
 #include "agent-macos/messages/MessageUtils.h"
@@ -27,29 +29,35 @@ void TarvikService::connectWebSocket() {
   // Nothing to open: the next pass tries again, with whatever the settings are by then.
   if (!url) return;
   auto task = WebSocketTask::Create(*url, {{"SN", computerName().value_or("Unknown Computer")}});
+  std::shared_ptr<WebSocketTask> replaced;
   {
+    // With the reference, so that a disconnect meanwhile never clears the flag of this task.
     std::lock_guard lock(settingsLock);
-    webSocketTask = task;
+    replaced = std::exchange(webSocketTask, task);
+    task->Resume();
+    isConnected = true;
   }
-  task->Resume();
-  isConnected = true;
+  // A task still open here would otherwise stay open until its server ends it.
+  if (replaced) replaced->Cancel(kCloseGoingAway);
   Utils::logInfo("WebSocket connected.");
   armReceive(task);
 }
 
-void TarvikService::disconnectWebSocket() {
+std::shared_ptr<WebSocketTask> TarvikService::disconnectWebSocket() {
+  std::shared_ptr<WebSocketTask> cancelled = cancelConnection();
+  Utils::logInfo(cancelled ? "WebSocket connection closed by disconnectWebSocket()." : "WebSocket is already disconnected.");
+  return cancelled;
+}
+
+std::shared_ptr<WebSocketTask> TarvikService::cancelConnection() {
   std::shared_ptr<WebSocketTask> task;
   {
     std::lock_guard lock(settingsLock);
     task = std::exchange(webSocketTask, nullptr);
+    if (task) isConnected = false;
   }
-  if (!task) {
-    Utils::logInfo("WebSocket is already disconnected.");
-    return;
-  }
-  task->Cancel(kCloseGoingAway);
-  isConnected = false;
-  Utils::logInfo("WebSocket connection closed by disconnectWebSocket().");
+  if (task) task->Cancel(kCloseGoingAway);
+  return task;
 }
 
 void TarvikService::clearConnectedIfCurrent(const std::shared_ptr<WebSocketTask>& task) {
@@ -92,21 +100,32 @@ void TarvikService::armReceive(const std::shared_ptr<WebSocketTask>& task) {
   });
 }
 
+// A data message is only shown: like the platform's parser, only an array or an object is JSON here.
+void TarvikService::logDataMessage(const std::string& data) {
+  std::string error;
+  std::optional<nlohmann::json> value = Utils::parseJSONValue(data, error);
+  if (!value || !value->is_structured()) {
+    Utils::logInfo("Failed to decode received data.");
+    return;
+  }
+  Utils::logInfo("Received JSON: " + value->dump(-1, ' ', false, nlohmann::json::error_handler_t::replace));
+}
+
 void TarvikService::receiveMessage(const std::shared_ptr<WebSocketTask>& task, const WebSocketTask::ReceiveResult& result) {
   if (result.error) {
     clearConnectedIfCurrent(task);
     Utils::logInfo("Failed to receive message: " + *result.error);
     return;
   }
-  if (result.text) {
-    handleServerMessage(result.data);
-  } else {
-    std::string error;
-    if (std::optional<nlohmann::json> value = Utils::parseJSONValue(result.data, error)) {
-      Utils::logInfo("Received JSON: " + value->dump(-1, ' ', false, nlohmann::json::error_handler_t::replace));
+  try {
+    if (result.text) {
+      handleServerMessage(result.data);
     } else {
-      Utils::logInfo("Failed to decode received data.");
+      logDataMessage(result.data);
     }
+  } catch (const std::exception& e) {
+    // One message that could not be handled must not end the receiving.
+    Utils::logError(std::string("Handling a received message failed: ") + e.what());
   }
   bool current;
   {

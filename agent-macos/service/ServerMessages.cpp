@@ -1,8 +1,8 @@
-#include <limits>
 #include <string>
 #include <vector>
 
 #include "agent-macos/log/Log.h"
+#include "agent-macos/messages/JsonReaders.h"
 #include "agent-macos/messages/MessageJsonHelper.h"
 #include "agent-macos/messages/MessageUtils.h"
 #include "agent-macos/monitors/MonitorFuncHelper.h"
@@ -11,27 +11,6 @@
 using nlohmann::json;
 
 namespace {
-
-// A JSON integer that fits a signed 64-bit value.
-std::optional<std::int64_t> integerOf(const json& object, const char* key) {
-  auto found = object.find(key);
-  if (found == object.end() || !found->is_number_integer()) return std::nullopt;
-  if (found->is_number_unsigned() && found->get<std::uint64_t>() > std::numeric_limits<std::int64_t>::max())
-    return std::nullopt;
-  return found->get<std::int64_t>();
-}
-
-std::string stringOf(const json& object, const char* key) {
-  auto found = object.find(key);
-  return found != object.end() && found->is_string() ? found->get<std::string>() : std::string();
-}
-
-bool isArrayOfObjects(const json& value) {
-  if (!value.is_array()) return false;
-  for (const json& element : value)
-    if (!element.is_object()) return false;
-  return true;
-}
 
 // The installer's arguments for one monitor entry, each its own word.
 std::vector<std::string> installerArguments(const json& entry, const json& info) {

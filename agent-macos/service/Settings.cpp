@@ -25,7 +25,11 @@ std::string currentDirectory() {
 // As the platform writes a list of texts: ["a", "b"].
 std::string listText(const std::vector<std::string>& texts) {
   std::string list = "[";
-  for (const std::string& text : texts) list += (list.size() > 1 ? ", \"" : "\"") + text + "\"";
+  bool first = true;
+  for (const std::string& text : texts) {
+    list += (first ? "\"" : ", \"") + text + "\"";
+    first = false;
+  }
   return list + "]";
 }
 

@@ -7,6 +7,8 @@
 #include <cerrno>
 #include <thread>
 
+#include "agent-macos/log/Log.h"
+
 namespace {
 
 int g_wakePipe[2] = {-1, -1};
@@ -22,13 +24,18 @@ void onSignal(int) {
 }  // namespace
 
 void stopOnSignals(std::function<void()> stop) {
-  if (::pipe(g_wakePipe) != 0) return;
+  if (::pipe(g_wakePipe) != 0) {
+    Utils::logError("No pipe for the stop signals: SIGINT and SIGTERM end the process at once.");
+    return;
+  }
   ::fcntl(g_wakePipe[1], F_SETFL, O_NONBLOCK);
   std::thread([stop = std::move(stop)] {
     char signalled;
-    while (::read(g_wakePipe[0], &signalled, 1) < 0 && errno == EINTR) {
+    ssize_t got;
+    while ((got = ::read(g_wakePipe[0], &signalled, 1)) < 0 && errno == EINTR) {
     }
-    stop();
+    // Only a signal stops the agent, never a broken pipe.
+    if (got == 1) stop();
   }).detach();
   ::signal(SIGINT, onSignal);
   ::signal(SIGTERM, onSignal);

@@ -50,28 +50,26 @@ TarvikService::TarvikService()
 TarvikService::~TarvikService() {
   Utils::logInfo("TarvikService deinitialized.");
   stopSteps();
-  // The monitor loop is not part of the group; it ends at the top of its next pass.
+  // The monitor loop is not part of the group; it ends at the top of its next pass, and a
+  // connection it was making meanwhile goes too.
   dispatch_sync_f(monitorQueue, nullptr, nothing);
+  cancelConnection();
   completions->close();
   for (dispatch_queue_t queue : {queue1, queue2, queue4, queue5, monitorQueue}) dispatch_release(queue);
   dispatch_release(dispatchGroup);
 }
 
-void TarvikService::stopSteps() {
+std::shared_ptr<WebSocketTask> TarvikService::stopSteps() {
   Utils::logInfo("Service stopped.");
   isRunning = false;
   dispatch_group_wait(dispatchGroup, DISPATCH_TIME_FOREVER);
-  disconnectWebSocket();
+  std::shared_ptr<WebSocketTask> closing = disconnectWebSocket();
   Utils::logInfo("Service stopped over...");
+  return closing;
 }
 
 void TarvikService::stopService() {
-  std::shared_ptr<WebSocketTask> closing;
-  {
-    std::lock_guard lock(settingsLock);
-    closing = webSocketTask;
-  }
-  stopSteps();
+  std::shared_ptr<WebSocketTask> closing = stopSteps();
   // The server hears the goodbye before the process goes.
   if (closing) closing->WaitUntilEnded(kCloseWait);
   // Ends at once with every thread in it: no static destructor runs under a live thread.

@@ -16,6 +16,8 @@
 #include "platform/macos/CoreFoundation.h"
 #include "platform/macos/Dispatch.h"
 
+struct ProfilePayload;
+
 enum class TarvikWebSocketServerStatus { uninitialized = 0, connected = 1, reconnect = 2 };
 const char* textOf(TarvikWebSocketServerStatus status);
 
@@ -53,7 +55,8 @@ class TarvikService {
   // Connection.
   std::optional<WebSocketURL> webSocketURL();
   void connectWebSocket();
-  void disconnectWebSocket();
+  // The connection it cancelled, if there was one.
+  std::shared_ptr<WebSocketTask> disconnectWebSocket();
   void sendMessage(const nlohmann::json& message);
   void handleServerMessage(const std::string& text);
 
@@ -100,11 +103,14 @@ class TarvikService {
  private:
   struct Completions;
 
-  void stopSteps();
-  void applyMobileConfig(const struct ProfilePayload& payload);
+  // The connection the stop cancelled, if any.
+  std::shared_ptr<WebSocketTask> stopSteps();
+  std::shared_ptr<WebSocketTask> cancelConnection();
+  void applyMobileConfig(const ProfilePayload& payload);
   void applyManagedPreferences(const std::string& server);
   void armReceive(const std::shared_ptr<WebSocketTask>& task);
   void receiveMessage(const std::shared_ptr<WebSocketTask>& task, const WebSocketTask::ReceiveResult& result);
+  void logDataMessage(const std::string& data);
   void clearConnectedIfCurrent(const std::shared_ptr<WebSocketTask>& task);
   void startFirmwareUpdates(const nlohmann::json& message);
   void downloadPackage(const std::string& url, const std::vector<std::string>& arguments);

@@ -1,6 +1,7 @@
 #include "agent-macos/service/TarvikService.h"
 
 #include <errno.h>
+#include <pwd.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -13,7 +14,6 @@
 #include "agent-macos/testing/MacRoot.h"
 #include "agent-macos/testing/Plist.h"
 #include "foundation/clock/Clock.h"
-#include "testkit/clock/FakeClock.h"
 
 namespace fs = std::filesystem;
 using namespace agentmactest;
@@ -97,6 +97,37 @@ std::ostream& operator<<(std::ostream& out, const Settings& s) {
   return out << s.host << ":" << s.port << (s.ssl ? " tls " : " plain ") << s.folder;
 }
 
+// Ends the monitor-update task once it has idled a few times, and restarts the countdown once.
+class CountdownClock final : public tarvik::Clock {
+ public:
+  explicit CountdownClock(TarvikService& service) : m_service(service) {}
+  TimePoint Now() override { return {}; }
+  WallTime WallNow() override { return {}; }
+  void SleepFor(Duration duration) override {
+    if (duration == std::chrono::seconds(2) && ++pauses == 5) m_service.nUSBDeviceChangedCount = 10;
+    if (duration == std::chrono::seconds(1) && ++idles == 3) m_service.isRunning = false;
+  }
+  int pauses = 0;
+  int idles = 0;
+
+ private:
+  TarvikService& m_service;
+};
+
+TEST(UpdateMonitorTaskTest, TenRefreshesAfterEachChangeThenIdleSeconds) {
+  MacRoot();
+  TarvikService service;
+  CountdownClock clock(service);
+  tarvik::SetCurrentClock(&clock);
+  service.updateMonitorTask();
+  tarvik::SetCurrentClock(nullptr);
+  // Four refreshes of the first ten, then ten anew after the reset during the fifth.
+  EXPECT_EQ(clock.pauses, 14);
+  EXPECT_EQ(clock.idles, 3);
+  EXPECT_EQ(service.nUSBDeviceChangedCount, 0);
+  EXPECT_FALSE(service.isTask4Running);
+}
+
 // The settings as a test sets them up: a profile in the current directory, managed preferences
 // and user defaults under the test's Mac root.
 class SettingsTest : public ::testing::Test {
@@ -127,7 +158,10 @@ class SettingsTest : public ::testing::Test {
     const std::string program = fs::read_symlink("/proc/self/exe").filename().string();
     WriteMacFile(HomeFolder() + "/Library/Preferences/" + program + ".plist", XmlPlist(PlistDict(members)));
   }
-  static std::string HomeFolder() { return ::getuid() == 0 ? "/var/root" : "/Users/" + std::string(::getlogin() ? ::getlogin() : "user"); }
+  static std::string HomeFolder() {
+    const passwd* user = ::getpwuid(::geteuid());
+    return ::geteuid() == 0 ? "/var/root" : "/Users/" + std::string(user ? user->pw_name : "");
+  }
 
   static Settings Of(const TarvikService& service) {
     std::lock_guard lock(service.settingsLock);
@@ -254,6 +288,8 @@ TEST_F(SettingsTest, UpdateServerIpTakesTheUserDefaultsAndDisconnects) {
     service.handleUpdateServerIp();
     EXPECT_EQ(Of(service), c.expected);
     EXPECT_NE(mark.Since().find("[Info] WebSocket is already disconnected.\n"), std::string::npos);
+    // Without a connection to cancel, the flag is not the disconnect's to clear.
+    EXPECT_TRUE(service.isConnected);
   }
 }
 

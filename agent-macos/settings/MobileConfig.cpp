@@ -1,5 +1,6 @@
 #include "agent-macos/settings/MobileConfig.h"
 
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -11,9 +12,15 @@ namespace {
 
 constexpr const char* kProfileName = "/TarvikConfig.mobileconfig";
 
+// Far larger than any profile; a larger file is not read.
+constexpr std::uintmax_t kMaxProfileSize = 16 * 1024 * 1024;
+
 std::optional<std::string> fileContents(const std::string& path) {
   std::error_code error;
-  if (!std::filesystem::exists(path, error)) return std::nullopt;
+  // Only a plain file: a pipe in its place would hold the settings pass for good.
+  if (!std::filesystem::is_regular_file(path, error)) return std::nullopt;
+  const std::uintmax_t size = std::filesystem::file_size(path, error);
+  if (error || size > kMaxProfileSize) return std::nullopt;
   std::ifstream in(path, std::ios::binary);
   if (!in) return std::nullopt;
   std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
