@@ -101,7 +101,7 @@ class TarvikService {
   mutable std::mutex settingsLock;
 
  private:
-  struct Completions;
+  class Completions;
 
   // The connection the stop cancelled, if any.
   std::shared_ptr<WebSocketTask> stopSteps();
