@@ -15,9 +15,7 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
-#include "agent-macos/testing/AgentProcess.h"
-#include "agent-macos/testing/Plist.h"
-#include "testkit/mgmt-server/MgmtServer.h"
+#include "agent-macos/testing/ServiceProgramTest.h"
 
 namespace fs = std::filesystem;
 using nlohmann::json;
@@ -26,74 +24,7 @@ using namespace std::chrono_literals;
 
 namespace {
 
-constexpr const char* kComputerName = "Quelmo Test Mac";
-
-class TarvikServiceProgramTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    char folder[] = "/tmp/tarvik-agent-XXXXXX";
-    ASSERT_NE(::mkdtemp(folder), nullptr);
-    folder_ = folder;
-    fs::create_directories(folder_ / "program");
-    fs::create_directories(folder_ / "mac");
-  }
-  void TearDown() override {
-    agent_.reset();
-    fs::remove_all(folder_);
-  }
-
-  void WriteProfile(const testkit::MgmtServer& server, const std::string& protocol, const std::string& folder,
-                    const std::string& host = "127.0.0.1") const {
-    const std::string text = MobileConfig({{"Server", PlistString(host)},
-                                           {"Port", PlistString(std::to_string(server.Port()))},
-                                           {"Protocol", PlistString(protocol)},
-                                           {"Folder", PlistString(folder)}});
-    std::ofstream(folder_ / "program/profile.partial") << text;
-    fs::rename(folder_ / "program/profile.partial", folder_ / "program/TarvikConfig.mobileconfig");
-  }
-  void WriteManaged(const std::vector<std::pair<std::string, std::string>>& members) const {
-    const fs::path file = folder_ / "mac/Library/Managed Preferences/com.quelmo.tarvik.plist";
-    fs::create_directories(file.parent_path());
-    std::ofstream(file) << XmlPlist(PlistDict(members));
-  }
-  void Start() {
-    agent_ = std::make_unique<AgentProcess>(TARVIK_SERVICE, (folder_ / "program").string(),
-                                            std::vector<std::pair<std::string, std::string>>{
-                                                {"TARVIK_MAC_ROOT", (folder_ / "mac").string()},
-                                                {"TARVIK_MAC_COMPUTER_NAME", kComputerName}});
-  }
-
-  // The first message of this type from message `first` on; null at the time limit.
-  static json WaitForType(const testkit::MgmtServer& server, const std::string& type, std::size_t first = 0,
-                          std::chrono::seconds limit = 30s) {
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    while (std::chrono::steady_clock::now() < deadline) {
-      for (const testkit::MgmtMessage& m : server.MessagesSince(first)) {
-        json message = json::parse(m.data, nullptr, false);
-        if (message.is_object() && message.value("type", "") == type) return message;
-      }
-      std::this_thread::sleep_for(50ms);
-    }
-    return nullptr;
-  }
-
-  // Stopped by the signal: both lines in order, exit status 0, no sanitizer report.
-  void ExpectStopsOn(int signal) {
-    const std::size_t before = agent_->Output().size();
-    agent_->Signal(signal);
-    const std::optional<int> status = agent_->WaitForExit(30s);
-    const std::string output = agent_->Output();
-    ASSERT_EQ(status, 0) << output;
-    const std::size_t stopped = output.find("[Info] Service stopped.\n", before);
-    ASSERT_NE(stopped, std::string::npos) << output;
-    EXPECT_NE(output.find("[Info] Service stopped over...\n", stopped), std::string::npos) << output;
-    EXPECT_EQ(output.find("Sanitizer"), std::string::npos) << output;
-    EXPECT_EQ(output.find("runtime error"), std::string::npos) << output;
-  }
-
-  fs::path folder_;
-  std::unique_ptr<AgentProcess> agent_;
-};
+using TarvikServiceProgramTest = ServiceProgramTest;
 
 TEST_F(TarvikServiceProgramTest, KeepsItsConnectionReportsAnswersAndFollowsItsProfile) {
   testkit::MgmtServer server;

@@ -61,6 +61,7 @@ TarvikService::~TarvikService() {
 
 std::shared_ptr<WebSocketTask> TarvikService::stopSteps() {
   Utils::logInfo("Service stopped.");
+  removeObservers();
   isRunning = false;
   dispatch_group_wait(dispatchGroup, DISPATCH_TIME_FOREVER);
   std::shared_ptr<WebSocketTask> closing = disconnectWebSocket();

@@ -60,6 +60,12 @@ class TarvikService {
   void sendMessage(const nlohmann::json& message);
   void handleServerMessage(const std::string& text);
 
+  // Notifications. The agent object itself is the observer: the stop removes it before anything
+  // of the object goes.
+  void addObservers();
+  void removeObservers();
+  void onServiceCommand(CFDictionaryRef userInfo);
+
   dispatch_queue_t queue1;
   dispatch_queue_t queue2;
   dispatch_queue_t queue4;

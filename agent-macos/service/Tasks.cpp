@@ -34,6 +34,7 @@ void TarvikService::startService() {
   Utils::logInfo("Service started...");
   isRunning = true;
   loadConfig();
+  addObservers();
   nUSBDeviceChangedCount = 10;
   taskWorkItems = {{runTask<&TarvikService::heartbeatTask>, this},
                    {runTask<&TarvikService::displayCommandTask>, this},

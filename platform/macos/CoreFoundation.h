@@ -1,6 +1,7 @@
 // The one header through which the macOS code reaches CoreFoundation: strings, numbers,
-// collections, property lists, preferences and the run loop. On macOS it is the real SDK;
-// here it is the stand-in layer of this folder, which declares exactly the calls that code makes.
+// collections, property lists, preferences, the run loop and notifications. On macOS it is the
+// real SDK; here it is the stand-in layer of this folder, which declares exactly the calls that
+// code makes.
 #pragma once
 
 #ifdef __APPLE__
@@ -17,4 +18,5 @@
 #include "platform/macos/api/CFPropertyList.h"
 #include "platform/macos/api/CFPreferences.h"
 #include "platform/macos/api/CFRunLoop.h"
+#include "platform/macos/api/CFNotificationCenter.h"
 #endif

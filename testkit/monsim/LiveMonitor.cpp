@@ -1,5 +1,7 @@
 #include <algorithm>
+#include <chrono>
 
+#include "foundation/clock/Clock.h"
 #include "testkit/monsim/Bus.h"
 #include "testkit/monsim/InputReports.h"
 #include "testkit/monsim/handlers/RequestDispatcher.h"
@@ -60,7 +62,9 @@ int LiveMonitor::Receive(std::size_t collection, const std::uint8_t* report, std
 
   Request request = ParseRequest(assembled.bytes);
   bool signatureValid = assembled.outcome == RequestAssembler::Outcome::Complete && HasValidSignature(assembled.bytes);
-  log.push_back({state.id, c.path, request.header, request.payload, signatureValid});
+  const auto arrived = tarvik::CurrentClock().Now().time_since_epoch();
+  log.push_back({state.id, c.path, request.header, request.payload, signatureValid,
+                 std::chrono::duration_cast<std::chrono::milliseconds>(arrived).count()});
   Reply reply = signatureValid ? HandleRequest(request, state) : RefusedReply(request, kStatusRejected);
   if (reply.unanswered) return static_cast<int>(length);
   Deliver(collection, faults.Shape(std::move(reply)));

@@ -328,7 +328,7 @@ json RequestToJson(const RecordedRequest& r) {
   return {{"monitor", r.monitorId}, {"path", r.path},          {"cmdID", +h.cmdID},
           {"cmdType", +h.cmdType},  {"param1", +h.param1},      {"param2", +h.param2},
           {"param3", +h.param3},    {"param4", +h.param4},      {"dataLength", +h.dataLength},
-          {"payload", Hex(r.payload)}, {"signatureValid", r.signatureValid}};
+          {"payload", Hex(r.payload)}, {"signatureValid", r.signatureValid}, {"timeMs", r.timeMs}};
 }
 
 json VcpToJson(const VcpValue& v) { return {{"current", v.current}, {"maximum", v.maximum}, {"type", v.type}}; }

@@ -21,6 +21,10 @@
 //   "messages-before" | "bad-checksum" | "hostile-data-length" | "hostile-ddc-length" |
 //   "write-failure" | "vanish", "value": n, "count": n, "message": {...}} (Faults.h).
 // Message: {"funcCode": 38, "subCode": 16, "param3": 30, "param4": 0, "data": "01 02"}.
+// Recorded request: {"monitor": "S1", "path": "monsim/S1/0", "cmdID": n, "cmdType": n,
+//   "param1": n, ... "param4": n, "dataLength": n, "payload": "51 82 01 10 AC",
+//   "signatureValid": true, "timeMs": n}; timeMs is its arrival in milliseconds of the
+//   steady clock, for the order and pacing of requests.
 #pragma once
 
 #include <stdexcept>

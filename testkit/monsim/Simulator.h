@@ -37,6 +37,9 @@ struct RecordedRequest {
   tagMCCMD_HEADER header{};
   std::vector<std::uint8_t> payload;
   bool signatureValid = false;
+  // When it arrived: milliseconds of tarvik::CurrentClock() since its epoch, for the
+  // order and pacing of requests.
+  std::int64_t timeMs = 0;
 };
 
 class Simulator final : public mchid::HidBackend {

@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "moncontrol/hid/HidApi.h"
+#include "testkit/clock/FakeClock.h"
 #include "testkit/monsim/ddcci/DdcciFrames.h"
 #include "testkit/monsim/testing/MonitorFixture.h"
 #include "testkit/monsim/testing/TestHost.h"
@@ -98,6 +99,20 @@ TEST_F(SimulatorTest, RecordsEveryRequestAndRefusesOnesWithABadSignature) {
   EXPECT_FALSE(requests[1].signatureValid);
   sim.ClearRequests();
   EXPECT_TRUE(sim.Requests().empty());
+}
+
+TEST_F(SimulatorTest, StampsEachRequestWithTheInstalledClockAtItsArrival) {
+  testkit::FakeClock clock;
+  auto connection = OpenControl();
+  ASSERT_GT(WriteRequest(*connection, DdcciRequest(1, kGetBrightness)), 0);
+  const auto first = std::chrono::duration_cast<std::chrono::milliseconds>(clock.Now().time_since_epoch());
+  clock.Advance(std::chrono::milliseconds(250));
+  ASSERT_GT(WriteRequest(*connection, DdcciRequest(2, kGetBrightness)), 0);
+
+  auto requests = sim.Requests();
+  ASSERT_EQ(requests.size(), 2u);
+  EXPECT_EQ(requests[0].timeMs, first.count());
+  EXPECT_EQ(requests[1].timeMs - requests[0].timeMs, 250);
 }
 
 TEST_F(SimulatorTest, ReassemblesLongRequestsAndRefusesUnknownCommandTypes) {

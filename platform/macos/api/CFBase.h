@@ -1,4 +1,5 @@
-// CoreFoundation's base types and the reference counting every CF object shares.
+// CoreFoundation's base types and what every CF object shares: reference counting, its type and
+// its description.
 #pragma once
 
 #include <cstdint>
@@ -14,6 +15,7 @@ using CFTypeID = unsigned long;
 using CFHashCode = unsigned long;
 using CFTimeInterval = double;
 using CFTypeRef = const void*;
+using CFStringRef = const struct CFStringObject*;
 // A dictionary, array, string, number, boolean, data or date.
 using CFPropertyListRef = CFTypeRef;
 
@@ -34,3 +36,6 @@ CFTypeRef CFRetain(CFTypeRef object);
 // The last release frees the object; releasing null aborts, as on the real system.
 void CFRelease(CFTypeRef object);
 CFTypeID CFGetTypeID(CFTypeRef object);
+// A text for people, which the caller releases: a string is its own text, a number its decimal
+// form, a dictionary or array its members in the platform's old-style property list layout.
+CFStringRef CFCopyDescription(CFTypeRef cf);

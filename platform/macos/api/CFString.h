@@ -3,7 +3,6 @@
 
 #include "platform/macos/api/CFBase.h"
 
-using CFStringRef = const struct CFStringObject*;
 using CFStringEncoding = UInt32;
 
 inline constexpr CFStringEncoding kCFStringEncodingUTF8 = 0x08000100;

@@ -23,6 +23,7 @@ enum TypeId : CFTypeID {
   kDictionaryTypeId,
   kBooleanTypeId,
   kDateTypeId,
+  kNotificationCenterTypeId,
 };
 
 class CFObject {
@@ -37,6 +38,10 @@ class CFObject {
  private:
   mutable std::atomic<long> m_references{1};
 };
+
+// The object behind a reference that must not be null; null aborts, naming call, as it does on
+// the real system.
+const CFObject* CheckedObject(CFTypeRef object, const char* call);
 
 // One reference held for as long as the holder lives.
 template <typename T>

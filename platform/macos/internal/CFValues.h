@@ -80,7 +80,8 @@ namespace macstandin {
 CFStringRef CreateString(const std::wstring& text);
 // A string of UTF-8 text from outside; bytes that are not UTF-8 become U+FFFD.
 CFStringRef CreateStringFromUtf8(std::string_view text);
-// The string's text in UTF-8; unpaired surrogates become U+FFFD.
+// The text in UTF-8; unpaired surrogates become U+FFFD.
+std::string Utf8Of(const std::u16string& units);
 std::string Utf8Of(CFStringRef string);
 CFNumberRef CreateNumber(long long value);
 CFNumberRef CreateRealNumber(double value);

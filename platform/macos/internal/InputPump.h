@@ -16,6 +16,8 @@ namespace macstandin {
 
 // Each read waits at most this long, so that a stop is noticed soon.
 inline constexpr std::chrono::milliseconds kInputReadSlice{50};
+// The pause after an empty read that lets a write waiting for the connection go first.
+inline constexpr std::chrono::milliseconds kWriteWay{2};
 
 class InputPump {
  public:

@@ -3,26 +3,28 @@
 
 #include "platform/macos/internal/CFObject.h"
 
-namespace {
+namespace macstandin {
 
-const macstandin::CFObject* Checked(CFTypeRef object, const char* call) {
+const CFObject* CheckedObject(CFTypeRef object, const char* call) {
   if (object == nullptr) {
     std::fprintf(stderr, "%s called with NULL\n", call);
     std::abort();
   }
-  return static_cast<const macstandin::CFObject*>(object);
+  return static_cast<const CFObject*>(object);
 }
 
-}  // namespace
+}  // namespace macstandin
+
+using macstandin::CheckedObject;
 
 CFTypeRef CFRetain(CFTypeRef object) {
-  Checked(object, "CFRetain")->Retain();
+  CheckedObject(object, "CFRetain")->Retain();
   return object;
 }
 
 void CFRelease(CFTypeRef object) {
-  const macstandin::CFObject* released = Checked(object, "CFRelease");
+  const macstandin::CFObject* released = CheckedObject(object, "CFRelease");
   if (released->Release()) delete released;
 }
 
-CFTypeID CFGetTypeID(CFTypeRef object) { return Checked(object, "CFGetTypeID")->TypeId(); }
+CFTypeID CFGetTypeID(CFTypeRef object) { return CheckedObject(object, "CFGetTypeID")->TypeId(); }

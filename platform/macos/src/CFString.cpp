@@ -153,9 +153,9 @@ CFStringRef CreateStringFromUtf8(std::string_view text) {
   return new CFStringObject(DecodeUtf8(text, valid));
 }
 
-std::string Utf8Of(CFStringRef string) {
+std::string Utf8Of(const std::u16string& units) {
   std::string text;
-  ForEachCodePoint(string->units, 0, CFStringGetLength(string), [&](char32_t codePoint, bool unpaired) {
+  ForEachCodePoint(units, 0, static_cast<CFIndex>(units.size()), [&](char32_t codePoint, bool unpaired) {
     UInt8 bytes[4];
     const int length = EncodeUtf8(unpaired ? kReplacement : codePoint, bytes);
     text.append(reinterpret_cast<const char*>(bytes), static_cast<std::size_t>(length));
@@ -163,6 +163,8 @@ std::string Utf8Of(CFStringRef string) {
   });
   return text;
 }
+
+std::string Utf8Of(CFStringRef string) { return Utf8Of(string->units); }
 
 }  // namespace macstandin
 

@@ -39,9 +39,12 @@ void InputPump::Run() {
       m_onReport({report.begin(), report.begin() + std::min<std::size_t>(read, report.size())});
       continue;
     }
-    // A source that answers an empty read at once would otherwise make this loop spin.
+    // A source that answers an empty read at once would otherwise make this loop spin. The
+    // connection serves one call at a time: without a pause, reading again at once would keep a
+    // waiting write out for many slices.
     std::unique_lock lock(m_mutex);
-    m_wake.wait_until(lock, started + kInputReadSlice, [this] { return m_stop; });
+    m_wake.wait_until(lock, std::max(started + kInputReadSlice, std::chrono::steady_clock::now() + kWriteWay),
+                      [this] { return m_stop; });
   }
 }
 

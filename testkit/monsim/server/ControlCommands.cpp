@@ -107,6 +107,12 @@ json Execute(Simulator& sim, const json& command) {
     std::string id = Id(command);
     return Done(sim.StopMessageTimers(id), "no timer on \"" + id + "\"");
   }
+  if (cmd == "handles") {
+    std::string id = Id(command);
+    // OpenHandles counts none for an unknown monitor too.
+    if (!sim.State(id)) return Done(false, "no monitor \"" + id + "\"");
+    return {{"ok", true}, {"handles", sim.OpenHandles(id)}};
+  }
   if (cmd == "requests") {
     json requests = json::array();
     for (const RecordedRequest& r : sim.Requests()) requests.push_back(RequestToJson(r));

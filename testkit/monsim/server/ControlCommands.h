@@ -11,6 +11,7 @@
 //   {"cmd": "emit", "id": "S1", "message": {"funcCode": 38, "subCode": 16, "param3": 30, "data": "01 02"}}
 //   {"cmd": "emit-every", "id": "S1", "intervalMs": 1000, "message": {...}}   until stop-emitting
 //   {"cmd": "stop-emitting", "id": "S1"}
+//   {"cmd": "handles", "id": "S1"}          "handles": the handles open on it now
 //   {"cmd": "requests"}                     "requests": every request received so far
 //   {"cmd": "clear-requests"}
 // The answer is {"ok": true, ...} or {"ok": false, "error": "..."}.

@@ -99,8 +99,20 @@ TEST_F(ControlCommandsTest, FaultsMessagesAndRecordedRequests) {
   EXPECT_EQ(requests[0]["param1"], 0x6E);
   EXPECT_EQ(requests[0]["payload"], "51 82 01 10 AC");
   EXPECT_EQ(requests[0]["signatureValid"], true);
+  EXPECT_TRUE(requests[0]["timeMs"].is_number_integer());
+  EXPECT_EQ(requests[0]["timeMs"], sim.Requests().at(0).timeMs);
   Run(R"({"cmd": "clear-requests"})");
   EXPECT_TRUE(Run(R"({"cmd": "requests"})")["requests"].empty());
+}
+
+TEST_F(ControlCommandsTest, HandlesCountsTheHandlesOpenOnTheMonitorNow) {
+  const auto handles = [&] { return Run(R"({"cmd": "handles", "id": "S1"})"); };
+  EXPECT_EQ(handles(), (json{{"ok", true}, {"handles", 0}}));
+  auto connection = sim.Open("monsim/S1/0");
+  ASSERT_TRUE(connection);
+  EXPECT_EQ(handles(), (json{{"ok", true}, {"handles", 1}}));
+  connection.reset();
+  EXPECT_EQ(handles(), (json{{"ok", true}, {"handles", 0}}));
 }
 
 TEST_F(ControlCommandsTest, BadCommandsAreAnsweredWithTheirFault) {
@@ -118,6 +130,7 @@ TEST_F(ControlCommandsTest, BadCommandsAreAnsweredWithTheirFault) {
       {R"({"cmd": "set-vcp", "id": "S1", "code": "xyz", "value": 1})", "command.code: \"xyz\" is not a hex byte"},
       {R"({"cmd": "fault", "id": "S1", "fault": {"kind": "late", "valu": 3}})", "command.fault: unknown key \"valu\""},
       {R"({"cmd": "emit", "id": "nobody", "message": {}})", "no plugged monitor \"nobody\""},
+      {R"({"cmd": "handles", "id": "nobody"})", "no monitor \"nobody\""},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.text);
