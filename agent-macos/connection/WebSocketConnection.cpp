@@ -49,7 +49,7 @@ void WebSocketConnection::Complete(Completion&& completion) {
   net::post(m_strand, std::forward<Completion>(completion));
 }
 
-WebSocketConnection::WebSocketConnection(WebSocketURL url, WebSocketTask::Headers headers,
+WebSocketConnection::WebSocketConnection(ServerURL url, WebSocketTask::Headers headers,
                                          WebSocketTaskLimits limits)
     : m_url(std::move(url)),
       m_limits(limits),
@@ -159,7 +159,7 @@ void WebSocketConnection::OnConnected(const ErrorCode& ec) {
   ArmStepTimer(m_limits.tlsHandshake);
   SSL* tls = m_tls->next_layer().native_handle();
   // The server name carries host names only: an address literal goes without one.
-  if (m_url.hostKind == WebSocketURL::HostKind::Name &&
+  if (m_url.hostKind == ServerURL::HostKind::Name &&
       !SSL_set_tlsext_host_name(tls, m_url.host.c_str())) {
     Fail(StepError({static_cast<int>(ERR_get_error()), net::error::get_ssl_category()}));
     return;

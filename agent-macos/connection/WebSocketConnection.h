@@ -25,7 +25,7 @@
 
 class WebSocketConnection : public std::enable_shared_from_this<WebSocketConnection> {
  public:
-  WebSocketConnection(WebSocketURL url, WebSocketTask::Headers headers,
+  WebSocketConnection(ServerURL url, WebSocketTask::Headers headers,
                       WebSocketTaskLimits limits);
 
   void Resume();
@@ -81,7 +81,7 @@ class WebSocketConnection : public std::enable_shared_from_this<WebSocketConnect
   template <class Completion>
   void Complete(Completion&& completion);
 
-  const WebSocketURL m_url;
+  const ServerURL m_url;
   const WebSocketTaskLimits m_limits;
   Strand m_strand;
   boost::asio::ip::tcp::resolver m_resolver;

@@ -2,13 +2,13 @@
 
 #include "agent-macos/connection/WebSocketConnection.h"
 
-std::shared_ptr<WebSocketTask> WebSocketTask::Create(WebSocketURL url, Headers headers,
+std::shared_ptr<WebSocketTask> WebSocketTask::Create(ServerURL url, Headers headers,
                                                      WebSocketTaskLimits limits) {
   auto connection = std::make_shared<WebSocketConnection>(url, std::move(headers), limits);
   return std::shared_ptr<WebSocketTask>(new WebSocketTask(std::move(url), std::move(connection)));
 }
 
-WebSocketTask::WebSocketTask(WebSocketURL url, std::shared_ptr<WebSocketConnection> connection)
+WebSocketTask::WebSocketTask(ServerURL url, std::shared_ptr<WebSocketConnection> connection)
     : m_url(std::move(url)), m_connection(std::move(connection)) {}
 
 void WebSocketTask::Resume() { m_connection->Resume(); }

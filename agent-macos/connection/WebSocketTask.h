@@ -23,7 +23,7 @@
 #include <utility>
 #include <vector>
 
-#include "agent-macos/connection/WebSocketURL.h"
+#include "agent-macos/connection/ServerURL.h"
 
 class WebSocketConnection;
 
@@ -56,12 +56,12 @@ class WebSocketTask {
   // The error of every send and receive after Cancel, and of those it cut short.
   static constexpr const char* kCancelled = "cancelled";
 
-  static std::shared_ptr<WebSocketTask> Create(WebSocketURL url, Headers headers,
+  static std::shared_ptr<WebSocketTask> Create(ServerURL url, Headers headers,
                                                WebSocketTaskLimits limits = {});
   WebSocketTask(const WebSocketTask&) = delete;
   WebSocketTask& operator=(const WebSocketTask&) = delete;
 
-  const WebSocketURL& URL() const { return m_url; }
+  const ServerURL& URL() const { return m_url; }
 
   // Resolves, connects, does the TLS handshake for "wss" and upgrades to the URL's target. A
   // failure of any step is the error of the pending receive and of every send. Later calls,
@@ -88,8 +88,8 @@ class WebSocketTask {
   bool WaitUntilEnded(std::chrono::milliseconds limit);
 
  private:
-  WebSocketTask(WebSocketURL url, std::shared_ptr<WebSocketConnection> connection);
+  WebSocketTask(ServerURL url, std::shared_ptr<WebSocketConnection> connection);
 
-  const WebSocketURL m_url;
+  const ServerURL m_url;
   const std::shared_ptr<WebSocketConnection> m_connection;
 };

@@ -15,7 +15,7 @@ constexpr std::uint16_t kCloseGoingAway = 1001;
 
 }  // namespace
 
-std::optional<WebSocketURL> TarvikService::webSocketURL() {
+std::optional<ServerURL> TarvikService::webSocketURL() {
   std::lock_guard lock(settingsLock);
   const std::string text =
       std::string(isSSL ? "wss" : "ws") + "://" + Host + ":" + std::to_string(Port) + "/" + Folder + "/ws";
@@ -23,7 +23,7 @@ std::optional<WebSocketURL> TarvikService::webSocketURL() {
 }
 
 void TarvikService::connectWebSocket() {
-  const std::optional<WebSocketURL> url = webSocketURL();
+  const std::optional<ServerURL> url = webSocketURL();
   Utils::logInfo("Connecting to WebSocket at " + (url ? url->text : std::string("unknown URL")) + "...");
   MonitorFuncHelper::shared().refreshAll();
   // Nothing to open: the next pass tries again, with whatever the settings are by then.

@@ -160,20 +160,49 @@ TEST_F(ConnectionTest, FirmwareEntriesEachGetTheirArgumentsAndTheLastUserIdStays
       {"serialNumber": "B2", "updatePackageInfo": "none"},
       {"serialNumber": "C3", "updatePackageInfo": {"packageUrl": "p.zip", "updateType": "4", "userId": "6"}},
       {"serialNumber": 4, "updatePackageInfo": {"updateType": 3, "silentFlag": true, "userId": 7}},
+      {"serialNumber": "D4", "updatePackageInfo": {"packageUrl": "my pkg.zip", "userId": 8}},
       {"updatePackageInfo": {"updateType": 4, "updateTime": 9}},
       {"serialNumber": "E5", "updatePackageInfo": {"updateType": 1}}]})"));
   ASSERT_TRUE(mark.WaitFor("-no_delay -set_task_time 0 -sn E5\n"));
+  const std::string url = "http://127.0.0.1:" + std::to_string(server.Port()) +
+                          "/fleet/model/package/getModelPackageByModelName?filename=";
+  // The name with a blank makes no URL: its entry is dropped without a line.
   EXPECT_EQ(mark.Since(),
-            "[Info] Update packages are not downloaded yet: p.zip -no_delay -console -set_task_time 1767225600 -sn A1\n"
-            "[Info] Invalid updatePackageInfo\n"
-            "[Info] userId is not an Int\n"
-            "[Info] Update packages are not downloaded yet: p.zip -no_delay -sn C3\n"
-            "[Info] Update packages are not downloaded yet:  -no_delay nosigal -sn \n"
-            "[Info] userId is not an Int\n"
-            "[Info] Update packages are not downloaded yet:  -no_delay disconnect -sn \n"
-            "[Info] userId is not an Int\n"
-            "[Info] Update packages are not downloaded yet:  -no_delay -set_task_time 0 -sn E5\n");
-  EXPECT_EQ(service_.m_sUserId, 7);
+            "[Info] Update packages are not downloaded yet: " + url +
+                "p.zip -no_delay -console -set_task_time 1767225600 -sn A1\n"
+                "[Info] Invalid updatePackageInfo\n"
+                "[Info] userId is not an Int\n"
+                "[Info] Update packages are not downloaded yet: " +
+                url +
+                "p.zip -no_delay -sn C3\n"
+                "[Info] Update packages are not downloaded yet: " +
+                url +
+                " -no_delay nosigal -sn \n"
+                "[Info] userId is not an Int\n"
+                "[Info] Update packages are not downloaded yet: " +
+                url +
+                " -no_delay disconnect -sn \n"
+                "[Info] userId is not an Int\n"
+                "[Info] Update packages are not downloaded yet: " +
+                url + " -no_delay -set_task_time 0 -sn E5\n");
+  EXPECT_EQ(service_.m_sUserId, 8);
+}
+
+TEST_F(ConnectionTest, PackageURLFollowsTheConnectionsSettings) {
+  service_.Host = "h";
+  service_.Port = 8443;
+  service_.isSSL = true;
+  service_.Folder = "tarvik";
+  const std::optional<ServerURL> url = service_.packageURL("pkg_v2.zip");
+  ASSERT_TRUE(url.has_value());
+  EXPECT_EQ(url->text, "https://h:8443/tarvik/model/package/getModelPackageByModelName?filename=pkg_v2.zip");
+  EXPECT_TRUE(url->secure);
+  EXPECT_EQ(url->target, "/tarvik/model/package/getModelPackageByModelName?filename=pkg_v2.zip");
+  service_.isSSL = false;
+  service_.Folder = "";
+  EXPECT_EQ(service_.packageURL("p.zip").value().text,
+            "http://h:8443//model/package/getModelPackageByModelName?filename=p.zip");
+  EXPECT_FALSE(service_.packageURL("a b.zip").has_value());
 }
 
 TEST_F(ConnectionTest, ADataMessageIsLoggedAndNeverActedOn) {

@@ -83,12 +83,22 @@ void TarvikService::startFirmwareUpdates(const json& message) {
     } else {
       Utils::logInfo("userId is not an Int");
     }
-    downloadPackage(stringOf(*info, "packageUrl"), arguments);
+    if (std::optional<ServerURL> url = packageURL(stringOf(*info, "packageUrl"))) downloadPackage(*url, arguments);
   }
 }
 
-void TarvikService::downloadPackage(const std::string& packageName, const std::vector<std::string>& arguments) {
+std::optional<ServerURL> TarvikService::packageURL(const std::string& fileName) {
+  std::string text;
+  {
+    std::lock_guard lock(settingsLock);
+    text = std::string(isSSL ? "https" : "http") + "://" + Host + ":" + std::to_string(Port) + "/" + Folder +
+           "/model/package/getModelPackageByModelName?filename=" + fileName;
+  }
+  return ParseHttpURL(text);
+}
+
+void TarvikService::downloadPackage(const ServerURL& url, const std::vector<std::string>& arguments) {
   std::string words;
   for (const std::string& argument : arguments) words += " " + argument;
-  Utils::logInfo("Update packages are not downloaded yet: " + packageName + words);
+  Utils::logInfo("Update packages are not downloaded yet: " + url.text + words);
 }

@@ -53,12 +53,14 @@ class TarvikService {
   void handleUpdateServerIp();
 
   // Connection.
-  std::optional<WebSocketURL> webSocketURL();
+  std::optional<ServerURL> webSocketURL();
   void connectWebSocket();
   // The connection it cancelled, if there was one.
   std::shared_ptr<WebSocketTask> disconnectWebSocket();
   void sendMessage(const nlohmann::json& message);
   void handleServerMessage(const std::string& text);
+  // Where the server keeps the package named fileName; none when that makes no URL.
+  std::optional<ServerURL> packageURL(const std::string& fileName);
 
   // Notifications. The agent object itself is the observer: the stop removes it before anything
   // of the object goes.
@@ -119,7 +121,7 @@ class TarvikService {
   void logDataMessage(const std::string& data);
   void clearConnectedIfCurrent(const std::shared_ptr<WebSocketTask>& task);
   void startFirmwareUpdates(const nlohmann::json& message);
-  void downloadPackage(const std::string& url, const std::vector<std::string>& arguments);
+  void downloadPackage(const ServerURL& url, const std::vector<std::string>& arguments);
 
   // Completions of the connections run through it, so that none runs once the agent is gone.
   std::shared_ptr<Completions> completions;

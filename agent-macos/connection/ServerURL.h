@@ -1,5 +1,5 @@
-// The address of the agent's WebSocket: what the platform's URL parser makes of the text the
-// agent builds, or nothing when it refuses the text.
+// The address of a server the agent reaches (its WebSocket, its package downloads): what the
+// platform's URL parser makes of the text the agent builds, or nothing when it refuses the text.
 #pragma once
 
 #include <cstdint>
@@ -7,11 +7,11 @@
 #include <string>
 #include <string_view>
 
-struct WebSocketURL {
+struct ServerURL {
   enum class HostKind { Name, IPv4, IPv6 };
 
   std::string text;     // as given, for the log
-  bool secure = false;  // "wss"
+  bool secure = false;  // "wss" or "https"
   std::string host;     // an IPv6 literal without its brackets
   HostKind hostKind = HostKind::Name;
   std::uint16_t port = 0;
@@ -24,4 +24,6 @@ struct WebSocketURL {
 // Schemes "ws" and "wss" only; the port defaults to the scheme's. Refuses a missing or empty
 // host, characters a URL cannot hold there (spaces among them), and a port that is not a
 // decimal number from 0 to 65535.
-std::optional<WebSocketURL> ParseWebSocketURL(std::string_view text);
+std::optional<ServerURL> ParseWebSocketURL(std::string_view text);
+// The same for the schemes "http" and "https" (secure).
+std::optional<ServerURL> ParseHttpURL(std::string_view text);

@@ -1,4 +1,4 @@
-#include "agent-macos/connection/WebSocketURL.h"
+#include "agent-macos/connection/ServerURL.h"
 
 #include <algorithm>
 #include <boost/asio/ip/address_v4.hpp>
@@ -56,7 +56,7 @@ std::optional<std::uint16_t> ParsePort(std::string_view digits, std::uint16_t sc
   return static_cast<std::uint16_t>(value);
 }
 
-bool ParseAuthority(std::string_view authority, std::uint16_t schemeDefault, WebSocketURL& url) {
+bool ParseAuthority(std::string_view authority, std::uint16_t schemeDefault, ServerURL& url) {
   std::string_view port;
   if (!authority.empty() && authority.front() == '[') {
     const std::size_t close = authority.find(']');
@@ -71,7 +71,7 @@ bool ParseAuthority(std::string_view authority, std::uint16_t schemeDefault, Web
     boost::asio::ip::make_address_v6(std::string(literal).c_str(), ec);
     if (ec) return false;
     url.host = literal;
-    url.hostKind = WebSocketURL::HostKind::IPv6;
+    url.hostKind = ServerURL::HostKind::IPv6;
     port = after.empty() ? after : after.substr(1);
   } else {
     const std::size_t colon = authority.find(':');
@@ -82,7 +82,7 @@ bool ParseAuthority(std::string_view authority, std::uint16_t schemeDefault, Web
     url.host = host;
     boost::system::error_code ec;
     boost::asio::ip::make_address_v4(url.host.c_str(), ec);
-    url.hostKind = ec ? WebSocketURL::HostKind::Name : WebSocketURL::HostKind::IPv4;
+    url.hostKind = ec ? ServerURL::HostKind::Name : ServerURL::HostKind::IPv4;
     port = colon == std::string_view::npos ? std::string_view() : authority.substr(colon + 1);
   }
   const std::optional<std::uint16_t> number = ParsePort(port, schemeDefault);
@@ -93,19 +93,22 @@ bool ParseAuthority(std::string_view authority, std::uint16_t schemeDefault, Web
 
 }  // namespace
 
-std::string WebSocketURL::Authority() const {
+std::string ServerURL::Authority() const {
   const std::string name = hostKind == HostKind::IPv6 ? "[" + host + "]" : host;
   return name + ":" + std::to_string(port);
 }
 
-std::optional<WebSocketURL> ParseWebSocketURL(std::string_view text) {
+namespace {
+
+// plain and secure name the two schemes the text may start with.
+std::optional<ServerURL> ParseURL(std::string_view text, std::string_view plain, std::string_view secure) {
   const std::size_t schemeEnd = text.find("://");
   if (schemeEnd == std::string_view::npos) return std::nullopt;
   const std::string_view scheme = text.substr(0, schemeEnd);
-  WebSocketURL url;
-  if (EqualsIgnoringCase(scheme, "wss")) {
+  ServerURL url;
+  if (EqualsIgnoringCase(scheme, secure)) {
     url.secure = true;
-  } else if (!EqualsIgnoringCase(scheme, "ws")) {
+  } else if (!EqualsIgnoringCase(scheme, plain)) {
     return std::nullopt;
   }
 
@@ -126,3 +129,9 @@ std::optional<WebSocketURL> ParseWebSocketURL(std::string_view text) {
   url.text = text;
   return url;
 }
+
+}  // namespace
+
+std::optional<ServerURL> ParseWebSocketURL(std::string_view text) { return ParseURL(text, "ws", "wss"); }
+
+std::optional<ServerURL> ParseHttpURL(std::string_view text) { return ParseURL(text, "http", "https"); }

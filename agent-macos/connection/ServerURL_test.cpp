@@ -1,4 +1,4 @@
-#include "agent-macos/connection/WebSocketURL.h"
+#include "agent-macos/connection/ServerURL.h"
 
 #include <gtest/gtest.h>
 
@@ -7,7 +7,7 @@
 
 namespace {
 
-using Kind = WebSocketURL::HostKind;
+using Kind = ServerURL::HostKind;
 
 struct Good {
   std::string text;
@@ -19,7 +19,7 @@ struct Good {
   std::string authority;
 };
 
-TEST(WebSocketURLTest, TakesWhatTheAgentBuildsAndWhatAURLMayHold) {
+TEST(ServerURLTest, TakesWhatTheAgentBuildsAndWhatAURLMayHold) {
   const std::vector<Good> cases = {
       {"ws://mgmt.example.com:8080/tarvik/ws", false, "mgmt.example.com", Kind::Name, 8080,
        "/tarvik/ws", "mgmt.example.com:8080"},
@@ -42,7 +42,7 @@ TEST(WebSocketURLTest, TakesWhatTheAgentBuildsAndWhatAURLMayHold) {
   };
   for (const Good& c : cases) {
     SCOPED_TRACE(c.text);
-    const std::optional<WebSocketURL> url = ParseWebSocketURL(c.text);
+    const std::optional<ServerURL> url = ParseWebSocketURL(c.text);
     ASSERT_TRUE(url.has_value());
     EXPECT_EQ(url->text, c.text);
     EXPECT_EQ(url->secure, c.secure);
@@ -54,7 +54,7 @@ TEST(WebSocketURLTest, TakesWhatTheAgentBuildsAndWhatAURLMayHold) {
   }
 }
 
-TEST(WebSocketURLTest, RefusesWhatNoURLCanBe) {
+TEST(ServerURLTest, RefusesWhatNoURLCanBe) {
   const std::vector<std::string> cases = {
       "",
       "http://h:80/ws",
@@ -95,6 +95,21 @@ TEST(WebSocketURLTest, RefusesWhatNoURLCanBe) {
   for (const std::string& text : cases) {
     EXPECT_FALSE(ParseWebSocketURL(text).has_value()) << text;
   }
+}
+
+// The package download's URLs: the same parser, its own two schemes.
+TEST(ServerURLTest, HttpURLsTakeOnlyTheirOwnSchemes) {
+  const std::optional<ServerURL> secure = ParseHttpURL("https://h:8443/tarvik/model/p?filename=a.zip");
+  ASSERT_TRUE(secure.has_value());
+  EXPECT_TRUE(secure->secure);
+  EXPECT_EQ(secure->Authority(), "h:8443");
+  EXPECT_EQ(secure->target, "/tarvik/model/p?filename=a.zip");
+  const std::optional<ServerURL> plain = ParseHttpURL("http://h/x");
+  ASSERT_TRUE(plain.has_value());
+  EXPECT_FALSE(plain->secure);
+  EXPECT_EQ(plain->port, 80);
+  for (const char* text : {"ws://h:80/x", "wss://h/x", "https://h/p?filename=a b.zip", "ftp://h/x"})
+    EXPECT_FALSE(ParseHttpURL(text).has_value()) << text;
 }
 
 }  // namespace
