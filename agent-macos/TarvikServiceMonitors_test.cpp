@@ -1,9 +1,11 @@
 // TarvikService with two monitors served by monsim: what the management server learns of them,
 // how its commands reach them, and what it hears of their changes and their unplugging.
 #include <signal.h>
+#include <stdlib.h>
 
 #include <chrono>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -38,9 +40,13 @@ class TarvikServiceMonitorsTest : public ServiceProgramTest {
  protected:
   void SetUp() override {
     ServiceProgramTest::SetUp();
-    ASSERT_TRUE(monsim_.Ready());
+    // monsim announces its plugs and unplugs as USB devices on the agent's machine.
+    ::setenv("TARVIK_MAC_ROOT", (folder_ / "mac").c_str(), 1);
+    monsim_ = std::make_unique<monsim::testing::MonsimProcess>(MONSIM_PROGRAM, MONSIM_TWO_MONITORS_FILE);
+    ::unsetenv("TARVIK_MAC_ROOT");
+    ASSERT_TRUE(monsim_->Ready());
     WriteProfile(server_, "http", "tarvik");
-    Start({{"TARVIK_MONSIM_SOCKET", monsim_.DeviceSocket()}});
+    Start({{"TARVIK_MONSIM_SOCKET", monsim_->DeviceSocket()}});
     ASSERT_TRUE(server_.WaitForUpgrades(1)) << agent_->Output();
   }
 
@@ -51,19 +57,19 @@ class TarvikServiceMonitorsTest : public ServiceProgramTest {
   json Vcp(const std::string& id, const std::string& code, const std::string& subCode = "") const {
     json command = {{"cmd", "get-vcp"}, {"id", id}, {"code", code}};
     if (!subCode.empty()) command["subCode"] = subCode;
-    return monsim_.Send(command)["vcp"]["current"];
+    return monsim_->Send(command)["vcp"]["current"];
   }
 
-  std::vector<VcpWrite> VcpWrites() const { return VcpWritesIn(monsim_.Send({{"cmd", "requests"}})["requests"]); }
+  std::vector<VcpWrite> VcpWrites() const { return VcpWritesIn(monsim_->Send({{"cmd", "requests"}})["requests"]); }
 
   // Emits the message once the agent's read thread holds the monitor open, again when the agent
   // did not hear it (it was between two reads); the report that carries the change.
   json EmitUntilReported(const std::string& id, const json& message, const json& record) {
     for (int attempt = 0; attempt < 10; ++attempt) {
       const std::size_t before = server_.Messages().size();
-      for (int wait = 0; wait < 100 && monsim_.Send({{"cmd", "handles"}, {"id", id}})["handles"] == 0; ++wait)
+      for (int wait = 0; wait < 100 && monsim_->Send({{"cmd", "handles"}, {"id", id}})["handles"] == 0; ++wait)
         std::this_thread::sleep_for(20ms);
-      EXPECT_EQ(monsim_.Send({{"cmd", "emit"}, {"id", id}, {"message", message}})["ok"], true);
+      EXPECT_EQ(monsim_->Send({{"cmd", "emit"}, {"id", id}, {"message", message}})["ok"], true);
       const json report = WaitForType(server_, "displayStatusReport", before, 3s, [&](const json& r) {
         const json entry = EntryOf(r, id);
         return entry.is_object() && !IsFull(entry) && entry["funcList"] == json::array({record});
@@ -73,7 +79,7 @@ class TarvikServiceMonitorsTest : public ServiceProgramTest {
     return nullptr;
   }
 
-  monsim::testing::MonsimProcess monsim_{MONSIM_PROGRAM, MONSIM_TWO_MONITORS_FILE};
+  std::unique_ptr<monsim::testing::MonsimProcess> monsim_;
   testkit::MgmtServer server_;
 };
 
@@ -89,16 +95,24 @@ TEST_F(TarvikServiceMonitorsTest, TheServerSeesSetsAndHearsTheMonitors) {
   std::size_t at = server_.Messages().size();
   json next = Report(at, [](const json&) { return true; });
   EXPECT_EQ(next["monitorList"], json::array({ShortEntry(0, kFirst, 1), ShortEntry(1, kSecond, 1)}));
+  // The monitors present at the start are no USB event.
+  EXPECT_EQ(agent_->Output().find("USB device"), std::string::npos) << agent_->Output();
 
-  // B2 unplugged: not powered after the next refresh; back, read again and heard again.
-  ASSERT_EQ(monsim_.Send({{"cmd", "unplug"}, {"id", kSecond}})["ok"], true);
+  // B2 unplugged: a USB removal, then not powered after the next refresh; back: a USB arrival,
+  // read again and heard again.
+  std::size_t outputAt = agent_->Output().size();
+  ASSERT_EQ(monsim_->Send({{"cmd", "unplug"}, {"id", kSecond}})["ok"], true);
+  ASSERT_TRUE(agent_->WaitForOutput("[Info] USB device removed.\n", outputAt)) << agent_->Output();
   at = server_.Messages().size();
   json gone = Report(at, [](const json& r) { return EntryOf(r, kSecond)["powerStatus"] == 0; });
   ASSERT_FALSE(gone.is_null()) << agent_->Output();
   EXPECT_EQ(EntryOf(gone, kFirst)["powerStatus"], 1);
-  ASSERT_EQ(monsim_.Send({{"cmd", "plug"}, {"id", kSecond}})["ok"], true);
+  outputAt = agent_->Output().size();
+  ASSERT_EQ(monsim_->Send({{"cmd", "plug"}, {"id", kSecond}})["ok"], true);
+  ASSERT_TRUE(agent_->WaitForOutput("[Info] USB device added or changed.\n", outputAt)) << agent_->Output();
   at = server_.Messages().size();
-  json back = Report(at, [](const json& r) { return IsFull(EntryOf(r, kSecond)); });
+  // The arrival restarts the refreshes: a full entry within the next few of them.
+  json back = Report(at, [](const json& r) { return IsFull(EntryOf(r, kSecond)); }, 20s);
   ASSERT_FALSE(back.is_null()) << agent_->Output();
   EXPECT_EQ(EntryOf(back, kSecond), FullEntry(1, kSecond, "TV-2715Q", 60, 75, 830));
   EXPECT_FALSE(EmitUntilReported(kSecond, {{"funcCode", 38}, {"subCode", 0x12}, {"param3", 40}, {"param4", 100}},
@@ -107,9 +121,9 @@ TEST_F(TarvikServiceMonitorsTest, TheServerSeesSetsAndHearsTheMonitors) {
       << agent_->Output();
 
   // A display command: its response, then the writes in order and paced, then a report at once.
-  monsim_.Send({{"cmd", "clear-requests"}});
+  monsim_->Send({{"cmd", "clear-requests"}});
   at = server_.Messages().size();
-  const std::size_t outputAt = agent_->Output().size();
+  outputAt = agent_->Output().size();
   ASSERT_TRUE(server_.SendText(R"({"cmdid": 7, "type": "displayCommand", "monitorList": [{"serialNumber": ")" +
                                kFirst + R"(", "funcList": [[16, 30], [248, 33, 1]]}]})"));
   EXPECT_EQ(WaitForType(server_, "response", at), json::parse(R"({"cmdid": 7, "type": "response", "status": "ok"})"));

@@ -7,7 +7,7 @@ packages=(
   libboost-dev libboost-system-dev libssl-dev
   libhidapi-dev libminizip-dev zlib1g-dev libplist-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  osslsigncode
+  osslsigncode unzip
   g++-mingw-w64-x86-64-posix
   clang libclang-rt-dev
 )

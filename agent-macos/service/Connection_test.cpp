@@ -2,52 +2,30 @@
 // server double on loopback.
 #include <stdlib.h>
 
+#include <algorithm>
+#include <filesystem>
+#include <sstream>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
 #include "agent-macos/messages/MessageJsonHelper.h"
 #include "agent-macos/monitors/MonitorFuncHelper.h"
+#include "agent-macos/service/ServiceWithServerTest.h"
 #include "agent-macos/service/TarvikService.h"
 #include "agent-macos/testing/MacRoot.h"
+#include "agent-macos/testing/PackageTestFolder.h"
 #include "testkit/mgmt-server/MgmtServer.h"
+#include "testkit/packages/Zip.h"
 
 using nlohmann::json;
 using namespace agentmactest;
 
 namespace {
 
-class ConnectionTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    MacRoot();
-    ::setenv("TARVIK_MAC_COMPUTER_NAME", "Test Mac", 1);
-  }
-  void TearDown() override { ::unsetenv("TARVIK_MAC_COMPUTER_NAME"); }
-
-  static void PointAt(TarvikService& service, const testkit::MgmtServer& server, bool tls = false) {
-    std::lock_guard lock(service.settingsLock);
-    service.Host = "127.0.0.1";
-    service.Port = server.Port();
-    service.isSSL = tls;
-    service.Folder = "fleet";
-  }
-  void Connect(testkit::MgmtServer& server) {
-    const std::size_t before = server.Upgrades().size();
-    PointAt(service_, server);
-    service_.connectWebSocket();
-    ASSERT_TRUE(server.WaitForUpgrades(before + 1));
-  }
-  // The messages the server got from `first` on, parsed.
-  static std::vector<json> Received(const testkit::MgmtServer& server, std::size_t first) {
-    std::vector<json> messages;
-    for (const testkit::MgmtMessage& m : server.MessagesSince(first)) messages.push_back(json::parse(m.data));
-    return messages;
-  }
-
-  TarvikService service_;
-};
+using ConnectionTest = ServiceWithServerTest;
 
 TEST_F(ConnectionTest, UpgradesOnTheFolderPathWithTheComputerNameOverPlainAndTls) {
   for (bool tls : {false, true}) {
@@ -150,8 +128,16 @@ TEST_F(ConnectionTest, RefreshAllRestartsTheTenRefreshes) {
   EXPECT_EQ(MonitorFuncHelper::shared().lastDisplayCount, 999);
 }
 
-TEST_F(ConnectionTest, FirmwareEntriesEachGetTheirArgumentsAndTheLastUserIdStays) {
+TEST_F(ConnectionTest, FirmwareEntriesEachStartAnInstallerWithTheirArgumentsAndTheLastUserIdStays) {
+  const packagetest::PackageTestFolder folder;
+  const std::filesystem::path record = folder.out() / "starts.txt";
+  // Entries without a package name ask for an empty one: served too, so every start shows.
+  const std::string package = testkit::packages::MakeZip(
+      {{"Installer.app/Contents/MacOS/Installer", packagetest::shellScript("echo \"$@\" >> '" + record.string() + "'"),
+        0100755}});
   testkit::MgmtServer server;
+  server.ServePackage("p.zip", package);
+  server.ServePackage("", package);
   Connect(server);
   LogMark mark;
   ASSERT_TRUE(server.SendText(R"({"type": "firmwareUpdateCommand", "monitorList": [
@@ -163,29 +149,40 @@ TEST_F(ConnectionTest, FirmwareEntriesEachGetTheirArgumentsAndTheLastUserIdStays
       {"serialNumber": "D4", "updatePackageInfo": {"packageUrl": "my pkg.zip", "userId": 8}},
       {"updatePackageInfo": {"updateType": 4, "updateTime": 9}},
       {"serialNumber": "E5", "updatePackageInfo": {"updateType": 1}}]})"));
-  ASSERT_TRUE(mark.WaitFor("-no_delay -set_task_time 0 -sn E5\n"));
-  const std::string url = "http://127.0.0.1:" + std::to_string(server.Port()) +
-                          "/fleet/model/package/getModelPackageByModelName?filename=";
-  // The name with a blank makes no URL: its entry is dropped without a line.
-  EXPECT_EQ(mark.Since(),
-            "[Info] Update packages are not downloaded yet: " + url +
-                "p.zip -no_delay -console -set_task_time 1767225600 -sn A1\n"
-                "[Info] Invalid updatePackageInfo\n"
-                "[Info] userId is not an Int\n"
-                "[Info] Update packages are not downloaded yet: " +
-                url +
-                "p.zip -no_delay -sn C3\n"
-                "[Info] Update packages are not downloaded yet: " +
-                url +
-                " -no_delay nosigal -sn \n"
-                "[Info] userId is not an Int\n"
-                "[Info] Update packages are not downloaded yet: " +
-                url +
-                " -no_delay disconnect -sn \n"
-                "[Info] userId is not an Int\n"
-                "[Info] Update packages are not downloaded yet: " +
-                url + " -no_delay -set_task_time 0 -sn E5\n");
+  // Five downloads: the name with a blank makes no URL, so its entry is dropped without a line.
+  ASSERT_TRUE(packagetest::eventually([&] {
+    const std::string text = packagetest::readFile(record);
+    return std::count(text.begin(), text.end(), '\n') == 5;
+  }));
+  std::vector<std::string> starts;
+  std::istringstream lines(packagetest::readFile(record));
+  for (std::string line; std::getline(lines, line);) starts.push_back(line);
+  std::sort(starts.begin(), starts.end());
+  EXPECT_EQ(starts, (std::vector<std::string>{"-no_delay -console -set_task_time 1767225600 -sn A1",
+                                              "-no_delay -set_task_time 0 -sn E5", "-no_delay -sn C3",
+                                              "-no_delay disconnect -sn ", "-no_delay nosigal -sn "}));
+  const std::string target = "/fleet/model/package/getModelPackageByModelName?filename=";
+  std::vector<std::string> requests = server.PackageRequests();
+  std::sort(requests.begin(), requests.end());
+  EXPECT_EQ(requests, (std::vector<std::string>{target, target, target, target + "p.zip", target + "p.zip"}));
+  // The entries' own lines, in order, among the downloads' lines.
+  const std::string log = mark.Since();
+  std::size_t at = 0;
+  for (const char* line : {"[Info] Invalid updatePackageInfo\n", "[Info] userId is not an Int\n",
+                           "[Info] userId is not an Int\n", "[Info] userId is not an Int\n"}) {
+    at = log.find(line, at);
+    ASSERT_NE(at, std::string::npos) << log;
+    ++at;
+  }
   EXPECT_EQ(service_.m_sUserId, 8);
+  ASSERT_TRUE(packagetest::eventually([&] {
+    const std::string text = mark.Since();
+    std::size_t finished = 0;
+    for (std::size_t p = text.find("App finished, cleaning up..."); p != std::string::npos;
+         p = text.find("App finished, cleaning up...", p + 1))
+      ++finished;
+    return finished == 5;
+  }));
 }
 
 TEST_F(ConnectionTest, PackageURLFollowsTheConnectionsSettings) {

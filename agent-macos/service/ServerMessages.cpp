@@ -6,6 +6,7 @@
 #include "agent-macos/messages/MessageJsonHelper.h"
 #include "agent-macos/messages/MessageUtils.h"
 #include "agent-macos/monitors/MonitorFuncHelper.h"
+#include "agent-macos/packages/DownloadPackage.h"
 #include "agent-macos/service/TarvikService.h"
 
 using nlohmann::json;
@@ -83,7 +84,7 @@ void TarvikService::startFirmwareUpdates(const json& message) {
     } else {
       Utils::logInfo("userId is not an Int");
     }
-    if (std::optional<ServerURL> url = packageURL(stringOf(*info, "packageUrl"))) downloadPackage(*url, arguments);
+    if (std::optional<ServerURL> url = packageURL(stringOf(*info, "packageUrl"))) Utils::downloadPackage(*url, arguments);
   }
 }
 
@@ -95,10 +96,4 @@ std::optional<ServerURL> TarvikService::packageURL(const std::string& fileName) 
            "/model/package/getModelPackageByModelName?filename=" + fileName;
   }
   return ParseHttpURL(text);
-}
-
-void TarvikService::downloadPackage(const ServerURL& url, const std::vector<std::string>& arguments) {
-  std::string words;
-  for (const std::string& argument : arguments) words += " " + argument;
-  Utils::logInfo("Update packages are not downloaded yet: " + url.text + words);
 }

@@ -60,8 +60,10 @@ TarvikService::~TarvikService() {
 }
 
 std::shared_ptr<WebSocketTask> TarvikService::stopSteps() {
+  stopBegun = true;
   Utils::logInfo("Service stopped.");
   removeObservers();
+  unregisterUSBNotifications();
   isRunning = false;
   dispatch_group_wait(dispatchGroup, DISPATCH_TIME_FOREVER);
   std::shared_ptr<WebSocketTask> closing = disconnectWebSocket();

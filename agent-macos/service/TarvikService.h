@@ -15,7 +15,9 @@
 #include "agent-macos/connection/WebSocketTask.h"
 #include "platform/macos/CoreFoundation.h"
 #include "platform/macos/Dispatch.h"
+#include "platform/macos/IOKit.h"
 
+struct InstallProgressInfo;
 struct ProfilePayload;
 
 enum class TarvikWebSocketServerStatus { uninitialized = 0, connected = 1, reconnect = 2 };
@@ -67,6 +69,13 @@ class TarvikService {
   void addObservers();
   void removeObservers();
   void onServiceCommand(CFDictionaryRef userInfo);
+  void onInstallProgressUpdate(CFDictionaryRef userInfo);
+  // On the main thread: arrivals and removals of USB devices restart the monitor refreshes.
+  void registerUSBNotifications();
+  void unregisterUSBNotifications();
+  // An IOKit callback: logs line once, however many devices iterator holds, and re-arms it.
+  void onUSBDeviceEvent(const char* line, io_iterator_t iterator);
+  void onUSBDeviceChanged();
 
   dispatch_queue_t queue1;
   dispatch_queue_t queue2;
@@ -75,6 +84,8 @@ class TarvikService {
   dispatch_queue_t monitorQueue;
   std::atomic<std::int64_t> m_sUserId{1};
   std::atomic<bool> isRunning{true};
+  // Set first by the stop: no command, progress or USB handler acts after it.
+  std::atomic<bool> stopBegun{false};
   std::atomic<bool> isConnected{false};
   std::shared_ptr<WebSocketTask> webSocketTask;  // under settingsLock
   std::atomic<TarvikWebSocketServerStatus> webSocketStatus{TarvikWebSocketServerStatus::uninitialized};
@@ -104,6 +115,9 @@ class TarvikService {
   CFStringRef keyPort;
   CFStringRef keyProtocol;
   CFStringRef keyFolder;
+  IONotificationPortRef usbNotifyPort = nullptr;
+  io_iterator_t usbAddedIter = 0;
+  io_iterator_t usbRemovedIter = 0;
 
   // Guards the texts of the settings and the connection's reference, which other threads replace.
   mutable std::mutex settingsLock;
@@ -121,7 +135,9 @@ class TarvikService {
   void logDataMessage(const std::string& data);
   void clearConnectedIfCurrent(const std::shared_ptr<WebSocketTask>& task);
   void startFirmwareUpdates(const nlohmann::json& message);
-  void downloadPackage(const ServerURL& url, const std::vector<std::string>& arguments);
+  void relayInstallProgress(const InstallProgressInfo& info);
+  void relayInstallStatus();
+  static void restartRefreshesOnMainQueue(void* completions);
 
   // Completions of the connections run through it, so that none runs once the agent is gone.
   std::shared_ptr<Completions> completions;

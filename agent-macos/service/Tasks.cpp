@@ -35,6 +35,7 @@ void TarvikService::startService() {
   isRunning = true;
   loadConfig();
   addObservers();
+  registerUSBNotifications();
   nUSBDeviceChangedCount = 10;
   taskWorkItems = {{runTask<&TarvikService::heartbeatTask>, this},
                    {runTask<&TarvikService::displayCommandTask>, this},
@@ -85,7 +86,11 @@ void TarvikService::installStatusTask() {
 }
 
 void TarvikService::pollInstallStatus() {
-  while (isRunning) tarvik::SleepMs(1000);
+  while (isRunning) {
+    // Left in place while disconnected, so the last report is relayed after the reconnect.
+    if (isConnected) relayInstallStatus();
+    tarvik::SleepMs(1000);
+  }
 }
 
 void TarvikService::monitorTasks() {

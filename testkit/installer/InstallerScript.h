@@ -1,21 +1,21 @@
-// What the installer double does, read from the image it is started with. A test image
+// What an installer double does, read from the program it is started with. A test program
 // carries InstallerScriptPayload(json) anywhere in its bytes; the JSON text:
 //
 //   {"steps": [...], "exitCode": 0}
 //
 // Steps run in order:
-//   {"type": 2, "text": "SN1", "value": 50}  a record (type 0..255; text and value optional)
-//   {"raw": "0100ff"}                         a message of exactly these bytes, in hex
-//   {"pause": 250}                            a pause in milliseconds
-//   {"waitForFile": "/tmp/go"}                a wait (of at most a minute) until the file exists
-//   {"eachSerial": [steps]}                   the steps for every serial number after "-sn",
-//                                             "$sn" in their texts standing for it
-// Without "steps" the installer runs as a typical one: a start record, progress 0, 50 and 100
-// for each serial number, an end record, then an exit record with 8888. "exitCode" (0..255,
-// default 0) is the process's exit code.
+//   {"pause": 250}              a pause in milliseconds
+//   {"waitForFile": "/tmp/go"}  a wait (of at most a minute) until the file exists
+//   {"eachSerial": [steps]}     the steps for every serial number after "-sn", "$sn" in any of
+//                               their texts standing for it
+// Every other step is a report, read by the double of each platform (PipeScript.h,
+// MacScript.h), which also says what runs without "steps". "exitCode" (0..255, default 0) is
+// the process's exit code.
 #pragma once
 
 #include <chrono>
+#include <functional>
+#include <nlohmann/json_fwd.hpp>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -27,12 +27,14 @@ inline constexpr std::string_view kInstallerScriptMarker = "TARVIK-INSTALLER-SCR
 // The marker, the JSON text and the NUL that ends it.
 std::string InstallerScriptPayload(const std::string& json);
 
-// A message to write to the pipe; when it is empty, a pause, or a wait for a file when one is
+// A report to send when message is not empty; else a pause, or a wait for a file when one is
 // named.
 struct InstallerAction {
   std::string message;
   std::chrono::milliseconds pause{0};
   std::string awaitedFile{};
+  // The way the report goes, for a platform that has more than one.
+  std::string channel{};
 };
 
 struct InstallerPlan {
@@ -40,8 +42,17 @@ struct InstallerPlan {
   int exitCode = 0;
 };
 
-// The plan of the image's script, or of the typical run when the image carries none. Throws
+// The action of one report step, its serial number already put in; throws
+// std::invalid_argument for a step it cannot follow.
+using ReportReader = std::function<InstallerAction(const nlohmann::json& step)>;
+
+// The plan of the program's script, or of typicalSteps when it carries none. Throws
 // std::invalid_argument for a script that cannot be followed.
-InstallerPlan PlanForImage(std::string_view image, const std::vector<std::string>& serials);
+InstallerPlan PlanForScript(std::string_view program, const std::vector<std::string>& serials,
+                            const nlohmann::json& typicalSteps, const ReportReader& readReport);
+
+// The value as an int; throws std::invalid_argument, naming what, when it is no integer in
+// low..high.
+int ScriptInteger(const nlohmann::json& value, int low, int high, const char* what);
 
 }  // namespace testkit

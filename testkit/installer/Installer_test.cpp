@@ -14,6 +14,7 @@
 #include "platform/win32/internal/Spawn.h"
 #include "testkit/installer/InstallerRecord.h"
 #include "testkit/installer/InstallerScript.h"
+#include "testkit/installer/PipeScript.h"
 
 namespace {
 

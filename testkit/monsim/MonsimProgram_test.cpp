@@ -6,6 +6,10 @@
 #include <fstream>
 
 #include "moncontrol/hid/linux/SimulatorClient.h"
+#include "platform/macos/CoreFoundation.h"
+#include "platform/macos/IOKit.h"
+#include "platform/macos/testing/RunLoopWait.h"
+#include "platform/macos/testing/TempMacRoot.h"
 #include "testkit/monsim/ControlClient.h"
 #include "testkit/monsim/testing/MonsimProcess.h"
 #include "testkit/monsim/testing/TestHost.h"
@@ -96,6 +100,47 @@ TEST(MonsimProgram, TellsEveryTopLevelWindowOfAPlugOrUnplug) {
   }
   EXPECT_EQ(received[3].message, static_cast<UINT>(WM_NULL));
   EXPECT_EQ(monsim.Stop(), 0);
+  std::remove(file.c_str());
+}
+
+// How many times a matching notification was called back, draining it each time.
+void CountAndDrain(void* calls, io_iterator_t iterator) {
+  ++*static_cast<int*>(calls);
+  while (io_object_t service = IOIteratorNext(iterator)) IOObjectRelease(service);
+}
+
+TEST(MonsimProgram, PlugsAndUnplugsReachTheUsbNotificationsOfTheMac) {
+  macstandin::testing::TempMacRoot mac;  // inherited by monsim
+  IONotificationPortRef port = IONotificationPortCreate(kIOMainPortDefault);
+  ASSERT_NE(port, nullptr);
+  CFRunLoopAddSource(CFRunLoopGetCurrent(), IONotificationPortGetRunLoopSource(port), kCFRunLoopDefaultMode);
+  int arrivals = 0, removals = 0;
+  io_iterator_t added = IO_OBJECT_NULL, removed = IO_OBJECT_NULL;
+  ASSERT_EQ(IOServiceAddMatchingNotification(port, kIOFirstMatchNotification, IOServiceMatching("IOUSBDevice"),
+                                             CountAndDrain, &arrivals, &added),
+            kIOReturnSuccess);
+  ASSERT_EQ(IOServiceAddMatchingNotification(port, kIOTerminatedNotification, IOServiceMatching("IOUSBDevice"),
+                                             CountAndDrain, &removals, &removed),
+            kIOReturnSuccess);
+  CountAndDrain(&arrivals, added);
+  CountAndDrain(&removals, removed);
+  arrivals = removals = 0;
+
+  const std::string file = TempPath(".json");
+  std::ofstream(file) << R"({"monitors": [{"serial": "S1"}]})";
+  testing::MonsimProcess monsim(MONSIM_PROGRAM, file);
+  ASSERT_TRUE(monsim.Ready());
+  EXPECT_EQ(monsim.Send({{"cmd", "unplug"}, {"id", "S1"}})["ok"], true);
+  EXPECT_TRUE(macstandin::testing::RunLoopUntil([&] { return removals == 1; }));
+  EXPECT_EQ(monsim.Send({{"cmd", "plug"}, {"id", "S1"}})["ok"], true);
+  EXPECT_TRUE(macstandin::testing::RunLoopUntil([&] { return arrivals == 1; }));
+  EXPECT_EQ(removals, 1);
+
+  EXPECT_EQ(monsim.Stop(), 0);
+  CFRunLoopRemoveSource(CFRunLoopGetCurrent(), IONotificationPortGetRunLoopSource(port), kCFRunLoopDefaultMode);
+  IOObjectRelease(added);
+  IOObjectRelease(removed);
+  IONotificationPortDestroy(port);
   std::remove(file.c_str());
 }
 

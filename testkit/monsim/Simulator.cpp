@@ -78,7 +78,7 @@ std::string Simulator::Add(MonitorDescription monitor, bool plugged) {
     m_bus->changed.notify_all();
     id = live->state.id;
   }
-  if (plugged) PlugChanged();
+  if (plugged) PlugChanged(id, true);
   return id;
 }
 
@@ -89,7 +89,7 @@ bool Simulator::Plug(const std::string& id) {
     if (!monitor || monitor->plugged) return false;
     monitor->PlugIn();
   }
-  PlugChanged();
+  PlugChanged(id, true);
   return true;
 }
 
@@ -101,12 +101,12 @@ bool Simulator::Unplug(const std::string& id) {
     monitor->PullOut();
     m_bus->changed.notify_all();
   }
-  PlugChanged();
+  PlugChanged(id, false);
   return true;
 }
 
-void Simulator::PlugChanged() const {
-  if (m_onPlugChange) m_onPlugChange();
+void Simulator::PlugChanged(const std::string& id, bool plugged) const {
+  if (m_onPlugChange) m_onPlugChange(id, plugged);
 }
 
 std::vector<std::string> Simulator::PluggedMonitors() const {

@@ -58,9 +58,11 @@ class Simulator final : public mchid::HidBackend {
   // Its open connections fail from now on. False when unknown or not plugged.
   bool Unplug(const std::string& id);
   std::vector<std::string> PluggedMonitors() const;
-  // Called after every plug and unplug (an Add of a plugged monitor too), on the caller's thread
-  // and outside the simulator's lock. Set it before the simulator is shared.
-  void OnPlugChange(std::function<void()> callback) { m_onPlugChange = std::move(callback); }
+  // Called after every plug and unplug (an Add of a plugged monitor too) with the monitor's id
+  // and whether it is plugged in now, on the caller's thread and outside the simulator's lock.
+  // Set it before the simulator is shared.
+  using PlugChangeCallback = std::function<void(const std::string& id, bool plugged)>;
+  void OnPlugChange(PlugChangeCallback callback) { m_onPlugChange = std::move(callback); }
 
   // port: a monitor chained behind it; none: the monitor itself. A code it lacks is added.
   bool SetVcp(const std::string& id, std::uint8_t code, std::uint16_t value,
@@ -94,9 +96,9 @@ class Simulator final : public mchid::HidBackend {
   std::unique_ptr<SimulatedConnection> Open(const std::string& path);
 
  private:
-  void PlugChanged() const;
+  void PlugChanged(const std::string& id, bool plugged) const;
 
-  std::function<void()> m_onPlugChange;
+  PlugChangeCallback m_onPlugChange;
   std::shared_ptr<detail::Bus> m_bus;
   // Declared last: its threads end before the bus goes.
   std::unique_ptr<MessageTimers> m_timers;

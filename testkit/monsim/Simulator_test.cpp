@@ -224,16 +224,24 @@ TEST_F(SimulatorTest, UnplugFailsOpenHandlesUntilTheMonitorIsOpenedAgain) {
 }
 
 TEST_F(SimulatorTest, ThePlugChangeCallbackHearsOfPlugsAndUnplugsOnly) {
-  std::vector<std::size_t> plugged;  // as the callback saw them: it may use the simulator
-  sim.OnPlugChange([&] { plugged.push_back(sim.PluggedMonitors().size()); });
+  struct Change {
+    std::string id;
+    bool plugged;
+    std::size_t pluggedNow;  // as the callback saw it: it may use the simulator
+    bool operator==(const Change&) const = default;
+  };
+  std::vector<Change> changes;
+  sim.OnPlugChange([&](const std::string& id, bool plugged) {
+    changes.push_back({id, plugged, sim.PluggedMonitors().size()});
+  });
   EXPECT_FALSE(sim.Plug("S1"));
   ASSERT_TRUE(sim.Unplug("S1"));
   EXPECT_FALSE(sim.Unplug("S1"));
   ASSERT_TRUE(sim.Plug("S1"));
   sim.Add(MonitorDescription{}, false);
-  sim.Add(MonitorDescription{});
+  const std::string added = sim.Add(MonitorDescription{});
   EXPECT_THROW(sim.Add(SmallMonitor()), std::invalid_argument);
-  EXPECT_EQ(plugged, (std::vector<std::size_t>{0, 1, 2}));
+  EXPECT_EQ(changes, (std::vector<Change>{{"S1", false, 0}, {"S1", true, 1}, {added, true, 2}}));
 }
 
 TEST_F(SimulatorTest, ControlsAddressMonitorsAndTheirChainedOnes) {

@@ -5,7 +5,8 @@
 //       TARVIK_MONSIM_SOCKET at DEVICE_SOCKET) and takes control commands, one JSON text per
 //       line, on CONTROL_SOCKET (default: DEVICE_SOCKET with ".ctl" appended). Prints one line
 //       when both sockets listen; runs until SIGINT or SIGTERM. A monitor plugged or unplugged
-//       posts a device change to every top-level window of the machine, as the system does.
+//       posts a device change to every top-level window of the machine, as the system does,
+//       and comes or goes as a USB device of the Mac of TARVIK_MAC_ROOT, by its id.
 //   monsim ctl CONTROL_SOCKET COMMAND_JSON
 //       Sends one control command, prints the answer; exit status 0 when it was carried out.
 #include <csignal>
@@ -14,6 +15,7 @@
 #include <optional>
 #include <string>
 
+#include "platform/macos/UsbDeviceEvents.h"
 #include "platform/win32/Win32.h"
 #include "testkit/monsim/ControlClient.h"
 #include "testkit/monsim/MonitorJson.h"
@@ -48,7 +50,10 @@ int Serve(const std::string& deviceSocket, const std::string& controlSocket, con
 
   monsim::Simulator simulator(monsim::ReadWaits::RealTime);
   for (auto& entry : monsim::LoadMonitorFile(file)) simulator.Add(std::move(entry.description), entry.plugged);
-  simulator.OnPlugChange([] { PostMessageW(HWND_BROADCAST, WM_DEVICECHANGE, DBT_DEVNODES_CHANGED, 0); });
+  simulator.OnPlugChange([](const std::string& id, bool plugged) {
+    PostMessageW(HWND_BROADCAST, WM_DEVICECHANGE, DBT_DEVNODES_CHANGED, 0);
+    macstandin::AnnounceUsbDevice(plugged, id);
+  });
   {
     monsim::DeviceServer devices(simulator, deviceSocket);
     monsim::ControlServer control(simulator, controlSocket);

@@ -5,6 +5,8 @@
 #include "platform/macos/api/CFBase.h"
 
 using CFDictionaryRef = const struct CFDictionaryObject*;
+// Only IOKit's matching dictionaries are handed out as mutable; nothing here changes them.
+using CFMutableDictionaryRef = struct CFDictionaryObject*;
 
 // Only the callbacks of CF objects exist here: a dictionary retains its keys and values and
 // compares its keys, which are strings, by their text.

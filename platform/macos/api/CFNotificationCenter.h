@@ -1,5 +1,6 @@
 // CFNotificationCenter: the local centre, through which one part of a process tells the others
-// that something happened.
+// that something happened, and the distributed centre, through which processes of the machine
+// tell each other.
 #pragma once
 
 #include "platform/macos/api/CFBase.h"
@@ -20,8 +21,16 @@ enum CFNotificationSuspensionBehavior : CFIndex {
 
 // The process's one local centre; the caller does not release it.
 CFNotificationCenterRef CFNotificationCenterGetLocalCenter();
+// The machine's distributed centre as this process sees it; the caller does not release it.
+// A post reaches the observers of every process of the machine (this one included); they run on
+// their process's main run loop. There the object is a string (or NULL) and the userInfo a
+// property list, both compared and carried by value; anything else is not sent, and what
+// arrives from the machine in another shape is dropped. The process listens while it has
+// observers here.
+CFNotificationCenterRef CFNotificationCenterGetDistributedCenter();
 // callBack runs for each notification named name (NULL: any name, compared by text) posted with
-// object (NULL: any object, compared by address).
+// object (NULL: any object; compared by address in the local centre, by text in the
+// distributed one).
 void CFNotificationCenterAddObserver(CFNotificationCenterRef center, const void* observer,
                                      CFNotificationCallback callBack, CFStringRef name, const void* object,
                                      CFNotificationSuspensionBehavior suspensionBehavior);
@@ -30,7 +39,7 @@ void CFNotificationCenterAddObserver(CFNotificationCenterRef center, const void*
 // returns, none of them runs again.
 void CFNotificationCenterRemoveObserver(CFNotificationCenterRef center, const void* observer,
                                         CFNotificationName name, const void* object);
-// Runs every matching callback on the calling thread, in the order they were added, before it
-// returns; userInfo (NULL allowed) goes to them as it is.
+// Local centre: runs every matching callback on the calling thread, in the order they were
+// added, before it returns; userInfo (NULL allowed) goes to them as it is.
 void CFNotificationCenterPostNotification(CFNotificationCenterRef center, CFNotificationName name,
                                           const void* object, CFDictionaryRef userInfo, Boolean deliverImmediately);

@@ -18,6 +18,9 @@ std::string UserHomeFolder();
 // managed preferences for the user and for the machine, then the user's own. None for a
 // domain that cannot be a file name.
 std::vector<std::string> PreferenceFilesOf(const std::string& domain);
+// The native path of the user's own file of domain, where the user's changes are written;
+// empty when the user has no home or domain cannot be a file name.
+std::string UserPreferenceFileOf(const std::string& domain);
 // The dictionary at the top of a preferences file. Null when the file is absent, too large,
 // caught half-written, or holds anything else.
 Retained<const CFDictionaryObject> ReadPreferenceFile(const std::string& path);

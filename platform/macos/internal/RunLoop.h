@@ -15,12 +15,22 @@ struct CFRunLoopSourceObject final : macstandin::CFObject {
   CFRunLoopSourceObject(void* sourceInfo, void (*sourcePerform)(void*)) : info(sourceInfo), perform(sourcePerform) {}
   CFTypeID TypeId() const override { return macstandin::kRunLoopSourceTypeId; }
 
+  // Signals the source and wakes every loop it is on, for a source served from another thread.
+  void SignalAndWake();
+
   void* const info;
   void (*const perform)(void* info);
   std::atomic<bool> signalled{false};
+
+ private:
+  friend struct CFRunLoopObject;
+  std::mutex m_loopsMutex;
+  // Not owned: a loop takes itself off its sources when it ends.
+  std::vector<CFRunLoopObject*> m_loops;
 };
 
 struct CFRunLoopObject final : macstandin::CFObject {
+  ~CFRunLoopObject() override;
   CFTypeID TypeId() const override { return macstandin::kRunLoopTypeId; }
 
   // Work that other threads hand to this loop's thread, run in the order posted. Purge drops
@@ -31,6 +41,7 @@ struct CFRunLoopObject final : macstandin::CFObject {
   void Attach();
   void Detach();
   void AddSource(CFRunLoopSourceRef source);
+  void RemoveSource(CFRunLoopSourceRef source);
 
   CFRunLoopRunResult Run(CFTimeInterval seconds, bool returnAfterSourceHandled);
   void Stop();

@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <chrono>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -10,12 +9,15 @@
 #include <vector>
 
 #include "platform/macos/CoreFoundation.h"
+#include "platform/macos/testing/NotificationObservers.h"
 #include "platform/macos/testing/StringText.h"
-#include "platform/macos/testing/ThreadSignals.h"
 
 namespace {
 
-using macstandin::testing::Gate;
+using macstandin::testing::ExpectRemovalToWaitForTheCallback;
+using macstandin::testing::LabelledObservers;
+using macstandin::testing::SelfRemovingObserver;
+using macstandin::testing::SlowObserver;
 using macstandin::testing::Utf8Text;
 
 struct Delivery {
@@ -29,22 +31,8 @@ struct Delivery {
 // Observers that write down, in one list, each notification they are given.
 class Deliveries {
  public:
-  struct Observer {
-    Deliveries* list;
-    std::string label;
-  };
-
-  ~Deliveries() {
-    for (const auto& observer : m_observers)
-      CFNotificationCenterRemoveObserver(CFNotificationCenterGetLocalCenter(), observer.get(), nullptr, nullptr);
-  }
-
-  // The observer as the centre knows it.
   const void* Observe(const std::string& label, CFStringRef name, const void* object) {
-    const auto& observer = m_observers.emplace_back(std::make_unique<Observer>(Observer{this, label}));
-    CFNotificationCenterAddObserver(CFNotificationCenterGetLocalCenter(), observer.get(), &Record, name, object,
-                                    CFNotificationSuspensionBehaviorDeliverImmediately);
-    return observer.get();
+    return m_observers.Observe(label, name, object);
   }
 
   std::vector<Delivery> Take() {
@@ -53,17 +41,17 @@ class Deliveries {
   }
 
  private:
-  static void Record(CFNotificationCenterRef center, void* observer, CFNotificationName name, const void* object,
-                     CFDictionaryRef userInfo) {
-    EXPECT_EQ(center, CFNotificationCenterGetLocalCenter());
-    const auto* self = static_cast<Observer*>(observer);
-    std::lock_guard lock(self->list->m_mutex);
-    self->list->m_deliveries.push_back({self->label, std::this_thread::get_id(), name, object, userInfo});
+  void Record(const std::string& label, CFNotificationName name, const void* object, CFDictionaryRef userInfo) {
+    std::lock_guard lock(m_mutex);
+    m_deliveries.push_back({label, std::this_thread::get_id(), name, object, userInfo});
   }
 
-  std::vector<std::unique_ptr<Observer>> m_observers;
   std::mutex m_mutex;
   std::vector<Delivery> m_deliveries;
+  // Last, so that the observers go first.
+  LabelledObservers m_observers{CFNotificationCenterGetLocalCenter(),
+                                [this](const std::string& label, CFNotificationName name, const void* object,
+                                       CFDictionaryRef userInfo) { Record(label, name, object, userInfo); }};
 };
 
 void Post(CFNotificationName name, const void* object, CFDictionaryRef userInfo) {
@@ -112,57 +100,18 @@ TEST(LocalCenter, DeliversToEachMatchingObserverOnThePostingThreadBeforeThePostR
   CFRelease(userInfo);
 }
 
-// Waits, inside its callback, until the test lets it go.
-struct SlowObserver {
-  static void Run(CFNotificationCenterRef, void* observer, CFNotificationName, const void*, CFDictionaryRef) {
-    auto* self = static_cast<SlowObserver*>(observer);
-    ++self->runs;
-    self->entered.Open();
-    EXPECT_TRUE(self->release.Pass());
-    self->finished = true;
-  }
-  Gate entered;
-  Gate release;
-  std::atomic<int> runs{0};
-  std::atomic<bool> finished{false};
-};
-
 TEST(LocalCenter, RemovalWaitsForTheCallbackRunningOnAnotherThread) {
   CFNotificationCenterRef center = CFNotificationCenterGetLocalCenter();
   SlowObserver observer;
   CFNotificationCenterAddObserver(center, &observer, &SlowObserver::Run, CFSTR("Slow"), nullptr,
                                   CFNotificationSuspensionBehaviorDeliverImmediately);
   std::thread poster([] { Post(CFSTR("Slow"), nullptr, nullptr); });
-  ASSERT_TRUE(observer.entered.Pass());
-  std::atomic<bool> removed{false};
-  bool finishedFirst = false;
-  std::thread remover([&] {
-    CFNotificationCenterRemoveObserver(center, &observer, CFSTR("Slow"), nullptr);
-    finishedFirst = observer.finished;
-    removed = true;
-  });
-  // Long enough for a removal that does not wait to have returned.
-  std::this_thread::sleep_for(std::chrono::milliseconds(100));
-  EXPECT_FALSE(removed);
-  observer.release.Open();
-  remover.join();
+  ExpectRemovalToWaitForTheCallback(
+      observer, [&] { CFNotificationCenterRemoveObserver(center, &observer, CFSTR("Slow"), nullptr); });
   poster.join();
-  EXPECT_TRUE(finishedFirst);
   Post(CFSTR("Slow"), nullptr, nullptr);
   EXPECT_EQ(observer.runs, 1);
 }
-
-// Removes itself and the observer after it from inside its callback.
-struct SelfRemovingObserver {
-  static void Run(CFNotificationCenterRef center, void* observer, CFNotificationName, const void*, CFDictionaryRef) {
-    auto* self = static_cast<SelfRemovingObserver*>(observer);
-    ++self->runs;
-    CFNotificationCenterRemoveObserver(center, self, nullptr, nullptr);
-    CFNotificationCenterRemoveObserver(center, self->next, nullptr, nullptr);
-  }
-  const void* next = nullptr;
-  int runs = 0;
-};
 
 TEST(LocalCenter, ACallbackRemovesItselfAndALaterObserverWithoutWaitingForItself) {
   CFNotificationCenterRef center = CFNotificationCenterGetLocalCenter();

@@ -7,6 +7,7 @@
 
 #include <cerrno>
 
+#include "platform/macos/internal/FileDescriptor.h"
 #include "platform/macos/internal/MacRoot.h"
 #include "platform/macos/internal/PropertyList.h"
 
@@ -14,25 +15,11 @@ namespace {
 
 constexpr std::size_t kMaxFileBytes = 16 << 20;
 
-class Descriptor {
- public:
-  explicit Descriptor(int fd) : m_fd(fd) {}
-  Descriptor(const Descriptor&) = delete;
-  Descriptor& operator=(const Descriptor&) = delete;
-  ~Descriptor() {
-    if (m_fd >= 0) close(m_fd);
-  }
-  int Get() const { return m_fd; }
-
- private:
-  int m_fd;
-};
-
 // The whole file in one read through one descriptor, so a file replaced meanwhile is read
 // either before or after. Empty when it cannot be read or is larger than kMaxFileBytes.
 std::string ReadWholeFile(const std::string& path) {
   // Not blocking: a FIFO in a file's place must not hang the reader.
-  const Descriptor file(open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+  const macstandin::FileDescriptor file(open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
   struct stat status {};
   if (file.Get() < 0 || fstat(file.Get(), &status) != 0 || !S_ISREG(status.st_mode)) return {};
   std::string bytes;
@@ -44,6 +31,10 @@ std::string ReadWholeFile(const std::string& path) {
     if (count < 0 || static_cast<std::size_t>(count) > kMaxFileBytes - bytes.size()) return {};
     bytes.append(chunk, static_cast<std::size_t>(count));
   }
+}
+
+bool IsDomainFileName(const std::string& domain) {
+  return !domain.empty() && domain.find_first_of(std::string("/\0", 2)) == std::string::npos;
 }
 
 }  // namespace
@@ -68,16 +59,22 @@ std::string UserHomeFolder() {
 }
 
 std::vector<std::string> PreferenceFilesOf(const std::string& domain) {
-  if (domain.empty() || domain.find_first_of(std::string("/\0", 2)) != std::string::npos) return {};
+  if (!IsDomainFileName(domain)) return {};
   const std::string file = domain + ".plist";
   const std::string managed = "/Library/Managed Preferences/";
   std::vector<std::string> files;
   const std::string user = UserName();
   if (!user.empty()) files.push_back(MacPathToNative(managed + user + "/" + file));
   files.push_back(MacPathToNative(managed + file));
-  const std::string home = UserHomeFolder();
-  if (!home.empty()) files.push_back(MacPathToNative(home + "/Library/Preferences/" + file));
+  const std::string own = UserPreferenceFileOf(domain);
+  if (!own.empty()) files.push_back(own);
   return files;
+}
+
+std::string UserPreferenceFileOf(const std::string& domain) {
+  const std::string home = UserHomeFolder();
+  if (home.empty() || !IsDomainFileName(domain)) return {};
+  return MacPathToNative(home + "/Library/Preferences/" + domain + ".plist");
 }
 
 Retained<const CFDictionaryObject> ReadPreferenceFile(const std::string& path) {

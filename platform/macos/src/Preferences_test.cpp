@@ -3,28 +3,41 @@
 #include <pwd.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <filesystem>
 #include <fstream>
 #include <optional>
-#include <stdexcept>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "platform/macos/CoreFoundation.h"
+#include "platform/macos/internal/CFValues.h"
+#include "platform/macos/internal/PreferenceFiles.h"
+#include "platform/macos/internal/PropertyList.h"
+#include "platform/macos/testing/PeerProcess.h"
 #include "platform/macos/testing/PlistWriter.h"
-#include "platform/macos/testing/ScopedEnvironment.h"
+#include "platform/macos/testing/PropertyListText.h"
 #include "platform/macos/testing/StringText.h"
+#include "platform/macos/testing/TempMacRoot.h"
 
 namespace {
 
 namespace fs = std::filesystem;
+using macstandin::Retained;
+using macstandin::testing::PeerArguments;
+using macstandin::testing::PeerProcess;
+using macstandin::testing::ListOf;
 using macstandin::testing::OwnedPlist;
 using macstandin::testing::PlistFormat;
-using macstandin::testing::ScopedEnvironment;
+using macstandin::testing::RegisterPeerRole;
+using macstandin::testing::RunPeer;
 using macstandin::testing::Serialized;
+using macstandin::testing::TempMacRoot;
 using macstandin::testing::Utf8Text;
+using macstandin::testing::XmlOf;
 
 constexpr const char* kDomain = "com.quelmo.tarvik";
 
@@ -40,18 +53,47 @@ std::string Strings(std::initializer_list<const char*> keysAndValues, PlistForma
   return Serialized(root.get(), format);
 }
 
+Retained<const CFStringObject> Text(const std::string& text) {
+  return Retained<const CFStringObject>::Adopt(
+      CFStringCreateWithCString(kCFAllocatorDefault, text.c_str(), kCFStringEncodingUTF8));
+}
+
+// The value as XML, so that a value of any type compares; nullopt for none.
+std::optional<std::string> ValueXml(const std::string& key, CFStringRef domain) {
+  CFPropertyListRef value = CFPreferencesCopyAppValue(Text(key).Get(), domain);
+  const std::optional<std::string> xml = XmlOf(value);
+  if (value) CFRelease(value);
+  return xml;
+}
+
+void Set(const std::string& key, CFPropertyListRef value, CFStringRef domain = CFSTR("com.quelmo.tarvik")) {
+  CFPreferencesSetAppValue(Text(key).Get(), value, domain);
+}
+
+// What other processes of the machine do with the preferences: look at a value (its XML
+// expected, or empty for none) and write one key, round after round.
+const bool kRolesRegistered =
+    RegisterPeerRole("expect preference",
+                     [](const PeerArguments& arguments) {
+                       const std::optional<std::string> xml = ValueXml(arguments.at(1), Text(arguments.at(0)).Get());
+                       return xml.value_or("") == arguments.at(2) ? 0 : 1;
+                     }) &&
+    RegisterPeerRole("write preference rounds", [](const PeerArguments& arguments) {
+      for (int round = 0; round < std::stoi(arguments.at(1)); ++round) {
+        Set(arguments.at(0), Text(std::to_string(round)).Get());
+        if (!CFPreferencesAppSynchronize(CFSTR("com.quelmo.tarvik"))) return 1;
+      }
+      return 0;
+    });
+
+// Whether a process of its own sees key of domain as the XML expected (nullopt: no value).
+bool AnotherProcessSees(CFStringRef domain, const std::string& key, const std::optional<std::string>& expected) {
+  return RunPeer("expect preference", {*Utf8Text(domain), key, expected.value_or("")}) == 0;
+}
+
 // A Mac under a folder of the test's own, removed afterwards.
 class Preferences : public ::testing::Test {
  protected:
-  Preferences() : m_root(MakeRoot()), m_environment("TARVIK_MAC_ROOT", m_root) {}
-  ~Preferences() override { fs::remove_all(m_root); }
-
-  static std::string MakeRoot() {
-    std::string pattern = (fs::temp_directory_path() / "tarvik-mac-XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-    return pattern;
-  }
-
   std::string UserManaged(const std::string& domain) const {
     return m_root + "/Library/Managed Preferences/" + LoginName() + "/" + domain + ".plist";
   }
@@ -88,8 +130,20 @@ class Preferences : public ::testing::Test {
   }
   static std::optional<std::string> Value(const char* key) { return Value(key, CFSTR("com.quelmo.tarvik")); }
 
-  const std::string m_root;
-  const ScopedEnvironment m_environment;
+  // What the user's own file of domain holds, as XML; nullopt when it holds nothing readable.
+  std::optional<std::string> FileXml(const std::string& domain) const {
+    return XmlOf(macstandin::ReadPreferenceFile(UserOwn(domain)).Get());
+  }
+  // The XML of the dictionary of strings that Strings makes.
+  static std::optional<std::string> StringsXml(std::initializer_list<const char*> keysAndValues) {
+    CFPropertyListRef list = macstandin::ReadPropertyList(Strings(keysAndValues), nullptr);
+    const std::optional<std::string> xml = XmlOf(list);
+    CFRelease(list);
+    return xml;
+  }
+
+  const TempMacRoot m_mac;
+  const std::string m_root = m_mac.Path();
 };
 
 TEST_F(Preferences, ManagedForTheUserThenForTheMachineThenTheUsersOwn) {
@@ -175,6 +229,109 @@ TEST_F(Preferences, DomainCannotReachOutsideThePreferenceFolders) {
   fs::create_directories(m_root + "/Library/Managed Preferences");
   Replace(m_root + "/Library/Preferences/elsewhere.plist", Strings({"Port", "outside"}));
   EXPECT_EQ(Value("Port", CFSTR("../Preferences/elsewhere")), std::nullopt);
+}
+
+// The installer's progress record as the agent reads and clears it.
+OwnedPlist InstallStatus() {
+  OwnedPlist status(plist_new_dict());
+  plist_dict_set_item(status.get(), "progress", plist_new_uint(42));
+  plist_dict_set_item(status.get(), "sn", plist_new_string("SN-1"));
+  plist_dict_set_item(status.get(), "steps", plist_new_array());
+  return status;
+}
+
+TEST_F(Preferences, SynchronizeWritesTheChangesIntoTheUsersOwnFileKeepingItsOtherKeys) {
+  const struct {
+    CFStringRef domain;
+    std::string file;
+  } cases[] = {
+      {CFSTR("group.com.quelmo.tarvik"), "group.com.quelmo.tarvik"},
+      {kCFPreferencesCurrentApplication, program_invocation_short_name},
+  };
+  const OwnedPlist status = InstallStatus();
+  CFPropertyListRef value = ListOf(status.get());
+  const std::optional<std::string> statusXml = XmlOf(value);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.file);
+    Replace(UserOwn(c.file), Strings({"Gone", "x", "Other", "kept"}));
+    Set("installStatus", value, c.domain);
+    Set("Gone", nullptr, c.domain);
+    // Seen in this process at once, by the others only once written.
+    EXPECT_EQ(ValueXml("installStatus", c.domain), statusXml);
+    EXPECT_EQ(ValueXml("Gone", c.domain), std::nullopt);
+    EXPECT_TRUE(AnotherProcessSees(c.domain, "Gone", XmlOf(CFSTR("x"))));
+    EXPECT_TRUE(AnotherProcessSees(c.domain, "installStatus", std::nullopt));
+    EXPECT_EQ(FileXml(c.file), StringsXml({"Gone", "x", "Other", "kept"}));
+    ASSERT_TRUE(CFPreferencesAppSynchronize(c.domain));
+
+    const auto written = macstandin::ReadPreferenceFile(UserOwn(c.file));
+    ASSERT_TRUE(written);
+    EXPECT_EQ(written->entries.size(), 2u);
+    EXPECT_EQ(Utf8Text(CFDictionaryGetValue(written.Get(), CFSTR("Other"))), "kept");
+    EXPECT_EQ(XmlOf(CFDictionaryGetValue(written.Get(), CFSTR("installStatus"))), statusXml);
+    EXPECT_TRUE(AnotherProcessSees(c.domain, "installStatus", statusXml));
+
+    Set("installStatus", nullptr, c.domain);
+    ASSERT_TRUE(CFPreferencesAppSynchronize(c.domain));
+    EXPECT_TRUE(AnotherProcessSees(c.domain, "installStatus", std::nullopt));
+    EXPECT_EQ(FileXml(c.file), StringsXml({"Other", "kept"}));
+  }
+  CFRelease(value);
+}
+
+TEST_F(Preferences, PendingValuesStandBehindManagedOnes) {
+  Replace(MachineManaged(kDomain), Strings({"Level", "managed"}));
+  Set("Level", CFSTR("own"));
+  Set("Fresh", CFSTR("own"));
+  EXPECT_EQ(Value("Level"), "managed");
+  EXPECT_EQ(Value("Fresh"), "own");
+  EXPECT_FALSE(fs::exists(UserOwn(kDomain)));
+  ASSERT_TRUE(CFPreferencesAppSynchronize(CFSTR("com.quelmo.tarvik")));
+  EXPECT_EQ(Value("Level"), "managed");
+}
+
+// Each writer reads the file under the lock, so no writer's key is lost to another's.
+TEST_F(Preferences, WritersInSeveralProcessesKeepEachOthersKeys) {
+  constexpr int kWriters = 4;
+  constexpr int kRounds = 25;
+  ASSERT_TRUE(kRolesRegistered);
+  std::vector<std::unique_ptr<PeerProcess>> writers;
+  for (int writer = 0; writer < kWriters; ++writer) {
+    writers.push_back(std::make_unique<PeerProcess>(
+        "write preference rounds", PeerArguments{"writer-" + std::to_string(writer), std::to_string(kRounds)}));
+  }
+  for (const auto& writer : writers) EXPECT_EQ(writer->Join(), 0);
+  for (int writer = 0; writer < kWriters; ++writer)
+    EXPECT_EQ(Value(("writer-" + std::to_string(writer)).c_str()), std::to_string(kRounds - 1));
+  // Nothing but the file and its lock is left behind.
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(fs::path(UserOwn(kDomain)).parent_path()))
+    names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<std::string>{std::string(kDomain) + ".plist", std::string(kDomain) + ".plist.lock"}));
+}
+
+TEST_F(Preferences, ChangeThatCannotBeWrittenStaysUntilItCanBe) {
+  // A file where the folder would be stops every writer, whatever its rights.
+  const std::string library = m_root + Home() + "/Library";
+  fs::create_directories(fs::path(library).parent_path());
+  std::ofstream(library) << "in the way";
+  Set("Port", CFSTR("8443"));
+  EXPECT_FALSE(CFPreferencesAppSynchronize(CFSTR("com.quelmo.tarvik")));
+  EXPECT_EQ(Value("Port"), "8443");
+  fs::remove(library);
+  ASSERT_TRUE(CFPreferencesAppSynchronize(CFSTR("com.quelmo.tarvik")));
+  EXPECT_TRUE(AnotherProcessSees(CFSTR("com.quelmo.tarvik"), "Port", XmlOf(CFSTR("8443"))));
+}
+
+TEST_F(Preferences, ValueThatIsNoPropertyListIsDroppedAndTheOthersAreWritten) {
+  const auto set = Retained<const macstandin::CFObject>::Adopt(new CFSetObject({}));
+  Set("Set", set.Get());
+  Set("Port", CFSTR("8443"));
+  EXPECT_FALSE(CFPreferencesAppSynchronize(CFSTR("com.quelmo.tarvik")));
+  EXPECT_EQ(Value("Set"), std::nullopt);
+  EXPECT_EQ(FileXml(kDomain), StringsXml({"Port", "8443"}));
+  EXPECT_TRUE(CFPreferencesAppSynchronize(CFSTR("com.quelmo.tarvik")));
 }
 
 }  // namespace

@@ -1,3 +1,4 @@
+#include <atomic>
 #include <cstring>
 #include <map>
 #include <mutex>
@@ -5,6 +6,7 @@
 #include <string_view>
 
 #include "platform/macos/internal/DeviceSource.h"
+#include "platform/macos/internal/IOObjects.h"
 #include "platform/macos/internal/Registry.h"
 
 namespace macstandin {
@@ -19,13 +21,17 @@ struct Entry {
 
 std::mutex g_mutex;
 std::map<io_object_t, Entry> g_entries;
-io_object_t g_nextPort = 0x1003;
 
 }  // namespace
 
+io_object_t NewObjectPort() {
+  static std::atomic<io_object_t> next{0x1003};
+  return next++;
+}
+
 io_registry_entry_t AddRegistryEntry(const mchid::HidCollection& collection) {
+  io_object_t port = NewObjectPort();
   std::lock_guard lock(g_mutex);
-  io_object_t port = g_nextPort++;
   g_entries.emplace(port, Entry{1, collection});
   return port;
 }
@@ -67,9 +73,13 @@ kern_return_t IORegistryEntryGetPath(io_registry_entry_t entry, const io_name_t 
 }
 
 kern_return_t IOObjectRelease(io_object_t object) {
-  std::lock_guard lock(macstandin::g_mutex);
-  auto found = macstandin::g_entries.find(object);
-  if (found == macstandin::g_entries.end()) return kIOReturnBadArgument;
-  if (--found->second.references == 0) macstandin::g_entries.erase(found);
-  return kIOReturnSuccess;
+  {
+    std::lock_guard lock(macstandin::g_mutex);
+    auto found = macstandin::g_entries.find(object);
+    if (found != macstandin::g_entries.end()) {
+      if (--found->second.references == 0) macstandin::g_entries.erase(found);
+      return kIOReturnSuccess;
+    }
+  }
+  return macstandin::ReleaseNotificationObject(object) ? kIOReturnSuccess : kIOReturnBadArgument;
 }

@@ -39,10 +39,42 @@ void CFRunLoopObject::Detach() {
   --m_attached;
 }
 
+void CFRunLoopSourceObject::SignalAndWake() {
+  signalled = true;
+  std::lock_guard lock(m_loopsMutex);
+  for (CFRunLoopObject* loop : m_loops) loop->WakeUp();
+}
+
+CFRunLoopObject::~CFRunLoopObject() {
+  for (const auto& source : m_sources) {
+    std::lock_guard lock(source->m_loopsMutex);
+    std::erase(source->m_loops, this);
+  }
+}
+
 void CFRunLoopObject::AddSource(CFRunLoopSourceRef source) {
+  {
+    std::lock_guard lock(m_mutex);
+    bool present =
+        std::any_of(m_sources.begin(), m_sources.end(), [source](const auto& s) { return s.Get() == source; });
+    if (present) return;
+    m_sources.emplace_back(source);
+  }
+  std::lock_guard lock(source->m_loopsMutex);
+  source->m_loops.push_back(this);
+}
+
+void CFRunLoopObject::RemoveSource(CFRunLoopSourceRef source) {
+  {
+    std::lock_guard lock(source->m_loopsMutex);
+    std::erase(source->m_loops, this);
+  }
+  macstandin::Retained<CFRunLoopSourceObject> removed;  // may be the last reference: freed unlocked
   std::lock_guard lock(m_mutex);
-  bool present = std::any_of(m_sources.begin(), m_sources.end(), [source](const auto& s) { return s.Get() == source; });
-  if (!present) m_sources.emplace_back(source);
+  auto found = std::find_if(m_sources.begin(), m_sources.end(), [source](const auto& s) { return s.Get() == source; });
+  if (found == m_sources.end()) return;
+  removed = std::move(*found);
+  m_sources.erase(found);
 }
 
 std::function<void()> CFRunLoopObject::TakeWork() {
@@ -156,5 +188,7 @@ CFRunLoopSourceRef CFRunLoopSourceCreate(CFAllocatorRef, CFIndex, CFRunLoopSourc
 }
 
 void CFRunLoopAddSource(CFRunLoopRef rl, CFRunLoopSourceRef source, CFStringRef) { rl->AddSource(source); }
+
+void CFRunLoopRemoveSource(CFRunLoopRef rl, CFRunLoopSourceRef source, CFStringRef) { rl->RemoveSource(source); }
 
 void CFRunLoopSourceSignal(CFRunLoopSourceRef source) { source->signalled = true; }
