@@ -50,7 +50,7 @@ std::optional<std::string> entryFault(std::string_view name, const unz_file_info
 
 std::optional<std::string> archiveFault(const std::filesystem::path& archive) {
   const ZipReader reader(archive);
-  if (reader.get() == nullptr) return "not a zip archive";
+  if (reader.get() == nullptr) return std::string(kNotAZip);
   int result = unzGoToFirstFile(reader.get());
   while (result == UNZ_OK) {
     unz_file_info64 info{};

@@ -5,8 +5,11 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace packages {
+
+inline constexpr std::string_view kNotAZip = "not a zip archive";
 
 // None when the archive is a zip whose entries are all safe; otherwise why it is refused (an
 // absolute name, a ".." component with either slash, a link entry, or no readable zip).

@@ -8,7 +8,8 @@ namespace packages {
 
 bool unzipArchive(const std::filesystem::path& archive, const std::filesystem::path& folder) {
   if (const std::optional<std::string> fault = archiveFault(archive)) {
-    Utils::logWarn("Package archive refused: " + *fault);
+    // A body that is no zip (a server's error page) fails as unzip fails it, without a line.
+    if (*fault != kNotAZip) Utils::logWarn("Package archive refused: " + *fault);
     return false;
   }
   // No input: a question about an existing file gets its end at once and unzip goes on.

@@ -61,6 +61,7 @@ TarvikService::~TarvikService() {
 
 std::shared_ptr<WebSocketTask> TarvikService::stopSteps() {
   stopBegun = true;
+  std::lock_guard lock(lifecycleLock);
   Utils::logInfo("Service stopped.");
   removeObservers();
   unregisterUSBNotifications();

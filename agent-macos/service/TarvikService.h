@@ -139,6 +139,10 @@ class TarvikService {
   void relayInstallStatus();
   static void restartRefreshesOnMainQueue(void* completions);
 
+  // Held by the start and the stop: a signal during the start stops what the start has set up
+  // once it has, rather than alongside it.
+  std::mutex lifecycleLock;
+
   // Completions of the connections run through it, so that none runs once the agent is gone.
   std::shared_ptr<Completions> completions;
 };

@@ -31,6 +31,7 @@ void connectedLoop(TarvikService& service, std::atomic<bool>& inLoop, Work work,
 }  // namespace
 
 void TarvikService::startService() {
+  std::lock_guard lock(lifecycleLock);
   Utils::logInfo("Service started...");
   isRunning = true;
   loadConfig();
@@ -88,7 +89,7 @@ void TarvikService::installStatusTask() {
 void TarvikService::pollInstallStatus() {
   while (isRunning) {
     // Left in place while disconnected, so the last report is relayed after the reconnect.
-    if (isConnected) relayInstallStatus();
+    if (isConnected && !stopBegun) relayInstallStatus();
     tarvik::SleepMs(1000);
   }
 }

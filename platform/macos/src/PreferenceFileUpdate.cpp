@@ -41,6 +41,15 @@ CFDictionaryObject::Entries Merged(const std::string& path, const PreferenceChan
   return entries;
 }
 
+// Removing keys the file does not hold changes nothing, so a reader that removes a key every
+// second does not rewrite the file (or make its folder) every second.
+bool RemovesOnlyAbsentKeys(const std::string& path, const PreferenceChanges& changes) {
+  const auto current = ReadPreferenceFile(path);
+  for (const auto& [key, value] : changes)
+    if (value || (current && current->entries.contains(key))) return false;
+  return true;
+}
+
 bool WriteAll(int fd, const std::string& bytes) {
   std::size_t written = 0;
   while (written < bytes.size()) {
@@ -68,6 +77,7 @@ bool Replace(const std::string& path, const std::string& bytes) {
 }  // namespace
 
 bool UpdatePreferenceFile(const std::string& path, const PreferenceChanges& changes) {
+  if (RemovesOnlyAbsentKeys(path, changes)) return true;
   std::error_code error;
   fs::create_directories(fs::path(path).parent_path(), error);
   if (error) {

@@ -311,6 +311,20 @@ TEST_F(Preferences, WritersInSeveralProcessesKeepEachOthersKeys) {
   EXPECT_EQ(names, (std::vector<std::string>{std::string(kDomain) + ".plist", std::string(kDomain) + ".plist.lock"}));
 }
 
+// A reader that removes a key every second must not rewrite the file every second.
+TEST_F(Preferences, RemovingWhatTheFileDoesNotHoldWritesNothing) {
+  Set("installStatus", nullptr);
+  ASSERT_TRUE(CFPreferencesAppSynchronize(CFSTR("com.quelmo.tarvik")));
+  EXPECT_FALSE(fs::exists(fs::path(UserOwn(kDomain)).parent_path())) << "made its folder";
+  Replace(UserOwn(kDomain), Strings({"Other", "kept"}));
+  const auto before = fs::last_write_time(UserOwn(kDomain));
+  Set("installStatus", nullptr);
+  ASSERT_TRUE(CFPreferencesAppSynchronize(CFSTR("com.quelmo.tarvik")));
+  EXPECT_EQ(fs::last_write_time(UserOwn(kDomain)), before);
+  EXPECT_FALSE(fs::exists(UserOwn(kDomain) + ".lock")) << "took the lock";
+  EXPECT_EQ(FileXml(kDomain), StringsXml({"Other", "kept"}));
+}
+
 TEST_F(Preferences, ChangeThatCannotBeWrittenStaysUntilItCanBe) {
   // A file where the folder would be stops every writer, whatever its rights.
   const std::string library = m_root + Home() + "/Library";
