@@ -6,10 +6,10 @@
 #include <cstdlib>
 #include <limits>
 #include <memory>
-#include <type_traits>
 #include <vector>
 
 #include "platform/macos/internal/CFValues.h"
+#include "platform/macos/internal/OwnedPlist.h"
 #include "platform/macos/internal/PropertyListLimits.h"
 
 namespace {
@@ -17,10 +17,7 @@ namespace {
 using macstandin::CFObject;
 using macstandin::Retained;
 
-struct PlistFree {
-  void operator()(plist_t node) const { plist_free(node); }
-};
-using OwnedPlist = std::unique_ptr<std::remove_pointer_t<plist_t>, PlistFree>;
+using macstandin::OwnedPlist;
 
 // libplist's iterators and keys are freed with free().
 struct Free {

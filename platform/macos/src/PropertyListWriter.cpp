@@ -7,19 +7,16 @@
 #include <cstdlib>
 #include <limits>
 #include <memory>
-#include <type_traits>
 
 #include "platform/macos/internal/CFValues.h"
+#include "platform/macos/internal/OwnedPlist.h"
 #include "platform/macos/internal/PropertyListLimits.h"
 
 namespace {
 
 using macstandin::CFObject;
 
-struct PlistFree {
-  void operator()(plist_t node) const { plist_free(node); }
-};
-using OwnedPlist = std::unique_ptr<std::remove_pointer_t<plist_t>, PlistFree>;
+using macstandin::OwnedPlist;
 
 OwnedPlist Convert(const CFObject& object, std::size_t depth);
 

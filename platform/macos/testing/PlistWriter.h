@@ -8,14 +8,12 @@
 #include <cstdlib>
 #include <memory>
 #include <string>
-#include <type_traits>
+
+#include "platform/macos/internal/OwnedPlist.h"
 
 namespace macstandin::testing {
 
-struct PlistFree {
-  void operator()(plist_t node) const { plist_free(node); }
-};
-using OwnedPlist = std::unique_ptr<std::remove_pointer_t<plist_t>, PlistFree>;
+using macstandin::OwnedPlist;
 
 enum class PlistFormat { kXml, kBinary };
 
