@@ -1,87 +1,95 @@
 #!/usr/bin/env bash
-# Builds the system, then runs the agent the way it is deployed: installed as a service on a
-# fresh stand-in machine with two monitors served by the monitor simulator, talking to the
-# management-server double, which prints everything it receives and sends the agent a few
-# commands, among them a firmware update whose signed package it serves; a monitor is unplugged
-# and plugged again. After TARVIK_DEMO_SECONDS (default 60) the service is removed; with --keep
-# it runs until Ctrl-C.
+# Builds the system, then runs both agents the way they are deployed, side by side, each on a
+# fresh stand-in machine of its own with two monitors served by a monitor simulator of its own:
+# TarvikClient installed as a service on a Windows machine, TarvikService started from its own
+# folder on a Mac. Both talk to one management-server double, which prints everything it
+# receives, each line marked with the "SN" of the agent that sent it, and sends each agent a few
+# commands: a display command, a refresh request, a firmware update whose package it serves (a
+# signed image for Windows, a zip holding an Installer.app for the Mac). A monitor of each
+# machine announces a change, then one is unplugged and plugged again. After
+# TARVIK_DEMO_SECONDS (default 60) everything stops and the Windows service is removed; with
+# --keep it runs until Ctrl-C. --windows or --macos runs that agent alone.
 set -euo pipefail
-keep=false
-if [ "${1:-}" = "--keep" ]; then
-  keep=true
-elif [ $# -gt 0 ]; then
-  echo "usage: scripts/demo.sh [--keep]" >&2
-  exit 2
-fi
+keep=false windows=false macos=false
+for option in "$@"; do
+  case $option in
+    --keep) keep=true ;;
+    --windows) windows=true ;;
+    --macos) macos=true ;;
+    *) echo "usage: scripts/demo.sh [--windows] [--macos] [--keep]" >&2; exit 2 ;;
+  esac
+done
+$windows || $macos || windows=true macos=true
+agents=()
+$windows && agents+=(windows)
+$macos && agents+=(macos)
+
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/install-deps.sh"
 build="$root/build/demo"
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTARVIK_BUILD_BENCH=OFF
-cmake --build "$build" -j "$(nproc)" --target TarvikClient mgmt-server monsim installer make-package
+cmake --build "$build" -j "$(nproc)" --target TarvikClient TarvikService mgmt-server monsim installer mac-installer \
+  make-package
 
 port=${TARVIK_DEMO_PORT:-8765}
 seconds=${TARVIK_DEMO_SECONDS:-60}
-machine="$build/machine"
-rm -rf "$machine"
-export TARVIK_C_DRIVE="$machine/c" TARVIK_KERNEL_OBJECTS="$machine/objects"
-program_folder="$TARVIK_C_DRIVE/Program Files/Quelmo/Tarvik Client"
-settings_folder="$TARVIK_C_DRIVE/ProgramData/Quelmo/Tarvik Client"
-mkdir -p "$program_folder" "$settings_folder" "$machine/packages"
-cp "$build/agent-windows/TarvikClient" "$program_folder/"
-printf '[ServerSettings]\nServer=127.0.0.1\nPort=%s\nProtocol=http\nFolder=\nLog=On\n' "$port" \
-  > "$settings_folder/TarvikConfig.ini"
+machines="$build/machines"
+rm -rf "$machines"
+mkdir -p "$machines"
+source "$root/scripts/demo-agents.sh"
+served_packages=()
+for agent in "${agents[@]}"; do "${agent}_prepare"; done
 
-# The firmware package: a signed image whose installer (the installer double, which the
-# machine starts PE images with) reports a slow run over the agent's progress pipe.
-package=halvane-fw-3.2.exe
-script='{"steps": [{"type": 1}, {"eachSerial": [{"type": 2, "text": "$sn", "value": 0}, {"pause": 700},
-  {"type": 2, "text": "$sn", "value": 50}, {"pause": 700}, {"type": 2, "text": "$sn", "value": 100}]},
-  {"type": 3}, {"type": 4, "value": 8888}]}'
-export TARVIK_WIN32_TRUSTED_CA
-TARVIK_WIN32_TRUSTED_CA=$("$build/testkit/packages/make-package" "$machine/packages" "$package" "$script")
-package_size=$(stat -c %s "$machine/packages/$package")
-export TARVIK_WIN32_PE_RUNNER="$build/testkit/installer/installer" TARVIK_INSTALLER_RECORD="$machine/installer-starts.jsonl"
+# A line for one agent's connections only: the server sends "@SN TEXT" to the agent of that SN.
+send() { echo "@${sn[$1]} $2"; }
+note() { echo "== $*" >&2; }
 
-export TARVIK_MONSIM_SOCKET="$machine/monsim.sock"
-"$build/testkit/monsim/monsim" --socket "$TARVIK_MONSIM_SOCKET" "$root/testkit/monsim/monitors/two-monitors.json" &
-monsim=$!
+# What the server sends, once the monitors have been reported, and what happens to the monitors,
+# on every machine: a brightness, a contrast and an extended setting; a request for fresh full
+# reports, to every connection at once; a firmware update of both monitors; a brightness change
+# that a monitor announces of its own, which the next report carries; last, the second monitor
+# is unplugged and plugged again, which each system tells its agent (a device change on Windows,
+# a USB removal and arrival on the Mac).
+schedule() {
+  local agent
+  sleep 16
+  for agent in "${agents[@]}"; do send "$agent" "$(display_command "$agent")"; done
+  sleep 4
+  echo '{"cmdid":8,"type":"RefreshAllStatus"}'
+  sleep 4
+  for agent in "${agents[@]}"; do send "$agent" "$("${agent}_firmware_command")"; done
+  sleep 6
+  for agent in "${agents[@]}"; do announce_brightness "$agent"; done
+  sleep 3
+  for agent in "${agents[@]}"; do
+    note "unplugging monitor ${second[$agent]} of the $agent machine"
+    monsim_ctl "$agent" '{"cmd":"unplug","id":"'"${second[$agent]}"'"}' > /dev/null
+  done
+  sleep 13
+  for agent in "${agents[@]}"; do
+    note "plugging monitor ${second[$agent]} of the $agent machine in again"
+    monsim_ctl "$agent" '{"cmd":"plug","id":"'"${second[$agent]}"'"}' > /dev/null
+  done
+  exec sleep infinity
+}
 
-monsim_ctl() { "$build/testkit/monsim/monsim" ctl "$TARVIK_MONSIM_SOCKET.ctl" "$1"; }
-
-# The server sends each line of its input to the agent: once the monitors have been reported,
-# a brightness, a contrast and an extended setting, then a request for fresh full reports.
-# Then a firmware update of both monitors, and a monitor announces a brightness change of its
-# own, which the next heartbeat carries; last, the second monitor is unplugged and plugged again,
-# which the system tells the agent as a device change.
-mkfifo "$machine/server-input"
-(sleep 16
- echo '{"cmdid":7,"type":"displayCommand","monitorList":[{"serialNumber":"TVK24Q100001","funcList":[[16,30],[248,5,0]]},{"serialNumber":"TVK27Q100002","funcList":[[18,40]]}]}'
- sleep 4
- echo '{"cmdid":8,"type":"RefreshAllStatus"}'
- sleep 4
- echo '{"cmdid":9,"type":"firmwareUpdateCommand","monitorList":[{"index":0,"serialNumber":"TVK24Q100001","updatePackageInfo":{"packageUrl":"'"$package"'","packageSize":'"$package_size"',"silentFlag":1,"updateType":2,"userId":7,"updateTime":0}},{"index":1,"serialNumber":"TVK27Q100002"}]}'
- sleep 6
- monsim_ctl '{"cmd":"emit","id":"TVK24Q100001","message":{"funcCode":38,"subCode":16,"param3":45,"param4":100}}' > /dev/null
- sleep 3
- echo "== unplugging monitor TVK27Q100002" >&2
- monsim_ctl '{"cmd":"unplug","id":"TVK27Q100002"}' > /dev/null
- sleep 13
- echo "== plugging monitor TVK27Q100002 in again" >&2
- monsim_ctl '{"cmd":"plug","id":"TVK27Q100002"}' > /dev/null
- exec sleep infinity) > "$machine/server-input" &
-feeder=$!
-"$build/testkit/mgmt-server/mgmt-server" --port "$port" --summary --package "$package=$machine/packages/$package" \
-  < "$machine/server-input" &
-server=$!
+# The server, the simulators and the Mac agent run in sessions of their own: a Ctrl-C reaches
+# this script only, which then stops them in order.
 cleanup() {
-  "$program_folder/TarvikClient" /remove > /dev/null 2>&1 || true
-  kill "$feeder" "$server" "$monsim" 2> /dev/null || true
-  wait "$feeder" "$server" "$monsim" 2> /dev/null || true
+  for agent in "${agents[@]}"; do "${agent}_stop"; done
+  kill ${feeder:-} ${server:-} "${monsim_pid[@]}" 2> /dev/null || true
+  wait ${feeder:-} ${server:-} "${monsim_pid[@]}" 2> /dev/null || true
 }
 trap cleanup EXIT
+
+mkfifo "$machines/server-input"
+schedule > "$machines/server-input" &
+feeder=$!
+setsid "$build/testkit/mgmt-server/mgmt-server" --port "$port" --summary "${served_packages[@]}" \
+  < "$machines/server-input" &
+server=$!
 sleep 1
-echo "== installing TarvikClient as a service; the server prints what the agent sends"
-"$program_folder/TarvikClient" /install > /dev/null
+for agent in "${agents[@]}"; do "${agent}_start"; done
 if $keep; then
   echo "== running until Ctrl-C"
   trap 'echo' INT
@@ -90,10 +98,7 @@ else
   echo "== for ${seconds} s"
   sleep "$seconds"
 fi
-echo "== the monitors now hold:"
-for setting in '"id":"TVK24Q100001","code":"10"' '"id":"TVK24Q100001","code":"F8","subCode":"05"' \
-               '"id":"TVK27Q100002","code":"12"'; do
-  echo "   {$setting}: $(monsim_ctl "{\"cmd\":\"get-vcp\",$setting}")"
+for agent in "${agents[@]}"; do
+  show_settings "$agent"
+  show_installer_starts "$agent"
 done
-echo "== the installer was started as: $(cat "$TARVIK_INSTALLER_RECORD" 2> /dev/null || echo never)"
-echo "== removing the service; the agent's log is in $settings_folder/Log_s"

@@ -14,15 +14,16 @@ void Connections::Add(const std::shared_ptr<Connection>& connection) {
 
 void Connections::Remove(Connection* connection) { m_pending.erase(connection); }
 
-void Connections::Opened(const std::shared_ptr<WebSocketConnection>& connection,
-                         MgmtUpgrade upgrade) {
+std::optional<std::size_t> Connections::Opened(const std::shared_ptr<WebSocketConnection>& connection,
+                                               MgmtUpgrade upgrade) {
   m_pending.erase(connection.get());
   if (m_ending) {
     connection->Abort();
-    return;
+    return std::nullopt;
   }
-  m_open[connection.get()] = connection;
-  m_recorder.AddAcceptedUpgrade(std::move(upgrade));
+  auto sn = upgrade.headers.find("sn");
+  m_open[connection.get()] = {connection, sn == upgrade.headers.end() ? std::string() : sn->second};
+  return m_recorder.AddAcceptedUpgrade(std::move(upgrade));
 }
 
 void Connections::Closed(WebSocketConnection* connection) {
@@ -33,7 +34,18 @@ void Connections::Closed(WebSocketConnection* connection) {
 void Connections::SendToAll(const std::shared_ptr<const Outgoing>& message) {
   // Send may fail and close synchronously; iterate over a copy.
   auto open = m_open;
-  for (auto& [raw, connection] : open) connection->Send(message);
+  for (auto& [raw, each] : open) each.connection->Send(message);
+}
+
+std::size_t Connections::SendTo(const std::string& sn, const std::shared_ptr<const Outgoing>& message) {
+  auto open = m_open;
+  std::size_t sent = 0;
+  for (auto& [raw, each] : open) {
+    if (each.sn != sn) continue;
+    each.connection->Send(message);
+    ++sent;
+  }
+  return sent;
 }
 
 void Connections::AbortAll() {
@@ -42,8 +54,8 @@ void Connections::AbortAll() {
   m_pending.clear();
   m_open.clear();
   for (auto& [raw, connection] : pending) connection->Abort();
-  for (auto& [raw, connection] : open) {
-    connection->Abort();
+  for (auto& [raw, each] : open) {
+    each.connection->Abort();
     m_recorder.ConnectionClosed();
   }
 }

@@ -4,6 +4,7 @@
 
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -38,12 +39,15 @@ class Connections {
   // A socket that is not (yet) an open WebSocket. After CloseForGood it is aborted at once.
   void Add(const std::shared_ptr<Connection>& connection);
   void Remove(Connection* connection);
-  // Moves a connection whose upgrade completed to the open WebSockets and records the upgrade.
-  void Opened(const std::shared_ptr<WebSocketConnection>& connection, MgmtUpgrade upgrade);
+  // Moves a connection whose upgrade completed to the open WebSockets and records the upgrade;
+  // its index among the upgrades, none when the server is ending and the connection was aborted.
+  std::optional<std::size_t> Opened(const std::shared_ptr<WebSocketConnection>& connection, MgmtUpgrade upgrade);
   // Counts an open WebSocket as closed, once however often it is called.
   void Closed(WebSocketConnection* connection);
 
   void SendToAll(const std::shared_ptr<const Outgoing>& message);
+  // To the open connections whose upgrade carried this "SN"; how many there were.
+  std::size_t SendTo(const std::string& sn, const std::shared_ptr<const Outgoing>& message);
   void AbortAll();
   // AbortAll, and every later Add aborts: the server is ending.
   void CloseForGood();
@@ -51,7 +55,11 @@ class Connections {
  private:
   Recorder& m_recorder;
   std::map<Connection*, std::shared_ptr<Connection>> m_pending;
-  std::map<WebSocketConnection*, std::shared_ptr<WebSocketConnection>> m_open;
+  struct Open {
+    std::shared_ptr<WebSocketConnection> connection;
+    std::string sn;
+  };
+  std::map<WebSocketConnection*, Open> m_open;
   bool m_ending = false;
 };
 

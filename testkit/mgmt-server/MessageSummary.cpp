@@ -1,5 +1,6 @@
 #include "testkit/mgmt-server/MessageSummary.h"
 
+#include <algorithm>
 #include <sstream>
 
 #include <nlohmann/json.hpp>
@@ -26,18 +27,30 @@ std::string Settings(const json& funcList) {
   return text.empty() ? "" : " VCP" + text;
 }
 
+std::string FullEntry(const json& monitor) {
+  return monitor.value("serialNumber", "?") + " (" + monitor.value("modelName", "?") + ", firmware " +
+         monitor.value("modelVersion", "?") + "," + Settings(monitor.value("funcList", json::array())) + ")";
+}
+
+// Each entry on its own: an agent may send full and short entries in one report.
 std::string Report(const json& message) {
   const json& monitors = message.value("monitorList", json::array());
-  const bool full = !monitors.empty() && monitors[0].contains("vcpFuncMap");
-  std::string text = full ? "full report:" : "heartbeat: " + std::to_string(monitors.size()) + " monitor(s)";
+  if (monitors.empty()) return "heartbeat: 0 monitor(s)";
+  const bool allFull =
+      std::all_of(monitors.begin(), monitors.end(), [](const json& m) { return m.contains("vcpFuncMap"); });
+  std::string text = allFull ? "full report:" : "heartbeat: " + std::to_string(monitors.size()) + " monitor(s)";
   for (const json& monitor : monitors) {
-    if (full)
-      text += " " + monitor.value("serialNumber", "?") + " (" + monitor.value("modelName", "?") + ", firmware " +
-              monitor.value("modelVersion", "?") + "," + Settings(monitor.value("funcList", json::array())) + ")";
-    else if (monitor.contains("funcList"))
-      text += "; " + monitor.value("serialNumber", "?") + " changed" + Settings(monitor["funcList"]);
+    const std::string serial = monitor.value("serialNumber", "?");
+    if (allFull) {
+      text += " " + FullEntry(monitor);
+      continue;
+    }
+    if (monitor.contains("vcpFuncMap")) text += "; in full " + FullEntry(monitor);
+    else if (!monitor.value("funcList", json::array()).empty())
+      text += "; " + serial + " changed" + Settings(monitor["funcList"]);
+    if (monitor.value("powerStatus", 1) == 0) text += "; " + serial + " is off";
   }
-  return full && monitors.empty() ? "full report: no monitor" : text;
+  return text;
 }
 
 std::string Applied(const json& message) {
@@ -73,6 +86,12 @@ std::string SummarizeAgentMessage(const std::string& text) {
     // A member of an unexpected kind: shown as it came.
   }
   return text;
+}
+
+std::string SummaryLine(const MgmtUpgrade& upgrade, const std::string& text) {
+  auto sn = upgrade.headers.find("sn");
+  const std::string mark = sn == upgrade.headers.end() || sn->second.empty() ? "no SN" : sn->second;
+  return "[" + mark + "] " + SummarizeAgentMessage(text);
 }
 
 }  // namespace testkit

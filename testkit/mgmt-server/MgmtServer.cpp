@@ -157,6 +157,13 @@ bool MgmtServer::SendTextInFrames(const std::vector<std::string>& parts) {
 }
 bool MgmtServer::SendBinary(const std::string& data) { return m_impl->SendToAll({false, {data}}); }
 
+bool MgmtServer::SendTextTo(const std::string& sn, const std::string& text) {
+  auto message = std::make_shared<const mgmt::Outgoing>(mgmt::Outgoing{true, {text}});
+  std::size_t sent = 0;
+  m_impl->RunOnIoThread([&] { sent = m_impl->context->connections.SendTo(sn, message); });
+  return sent > 0;
+}
+
 void MgmtServer::DropConnections() {
   m_impl->RunOnIoThread([impl = m_impl.get()] { impl->context->connections.AbortAll(); });
 }

@@ -20,6 +20,7 @@ struct MgmtUpgrade {
 struct MgmtMessage {
   bool text = true;  // false: a binary message
   std::string data;
+  std::size_t upgrade = 0;  // in Upgrades(): the one that opened the connection it came over
 };
 
 struct MgmtServerOptions {
@@ -75,6 +76,8 @@ class MgmtServer {
   // One text message written as several frames, one per part.
   bool SendTextInFrames(const std::vector<std::string>& parts);
   bool SendBinary(const std::string& data);
+  // To the open connections whose upgrade carried this "SN" only; false when none is open.
+  bool SendTextTo(const std::string& sn, const std::string& text);
 
   // Closes every TCP connection at once, without a close frame; OpenConnections() is 0 when it
   // returns.

@@ -349,6 +349,43 @@ TEST_P(MgmtServerWebSocketTest, ScriptedMessagesReachEveryOpenConnectionWhole) {
   }
 }
 
+// Two agents on one server, told apart by the "SN" of their upgrades: each message names the
+// upgrade of its connection, and a send to one SN reaches that agent's connections only.
+TEST_P(MgmtServerWebSocketTest, MessagesAndAddressedSendsKeepToTheirAgent) {
+  WsClient windows, mac, macAgain;
+  ASSERT_FALSE(windows.Open(m_server));
+  ASSERT_TRUE(m_server.WaitForUpgrades(1));
+  const Headers macHeaders = {{"SN", "Demo Mac"}};
+  for (WsClient* client : {&mac, &macAgain}) {
+    ASSERT_FALSE(client->Connect(m_server));
+    ASSERT_FALSE(client->Upgrade("/tarvik/ws", macHeaders));
+  }
+  ASSERT_TRUE(m_server.WaitForUpgrades(3));
+
+  ASSERT_FALSE(mac.Write("from the mac"));
+  ASSERT_TRUE(m_server.WaitForMessages(1));
+  ASSERT_FALSE(windows.Write("from windows"));
+  ASSERT_TRUE(m_server.WaitForMessages(2));
+  // The upgrades in the order the clients opened: windows, mac, macAgain.
+  const std::vector<MgmtMessage> messages = m_server.Messages();
+  EXPECT_EQ(messages.at(0).upgrade, 1u);
+  EXPECT_EQ(messages.at(1).upgrade, 0u);
+
+  EXPECT_TRUE(m_server.SendTextTo("Demo Mac", "mac only"));
+  EXPECT_FALSE(m_server.SendTextTo("Demo", "nobody"));
+  ASSERT_TRUE(m_server.SendText("everyone"));
+  for (WsClient* client : {&mac, &macAgain}) {
+    for (const char* want : {"mac only", "everyone"}) {
+      MgmtMessage got;
+      ASSERT_FALSE(client->Read(got));
+      EXPECT_EQ(got.data, want);
+    }
+  }
+  MgmtMessage got;
+  ASSERT_FALSE(windows.Read(got));
+  EXPECT_EQ(got.data, "everyone");
+}
+
 TEST_P(MgmtServerWebSocketTest, ALostConnectionIsNoticedAndSendsFailWithoutOne) {
   EXPECT_FALSE(m_server.SendText("nobody"));
   EXPECT_FALSE(m_server.SendBinary("nobody"));

@@ -2,13 +2,16 @@
 
 namespace testkit::mgmt {
 
-void Recorder::AddAcceptedUpgrade(MgmtUpgrade upgrade) {
+std::size_t Recorder::AddAcceptedUpgrade(MgmtUpgrade upgrade) {
+  std::size_t index = 0;
   {
     std::lock_guard lock(m_mutex);
+    index = m_upgrades.size();
     m_upgrades.push_back(std::move(upgrade));
     ++m_open;
   }
   m_changed.notify_all();
+  return index;
 }
 
 void Recorder::AddUpgradeNotOpen(MgmtUpgrade upgrade) {

@@ -18,8 +18,8 @@ namespace testkit::mgmt {
 
 class Recorder {
  public:
-  // An accepted upgrade counts as open from the same moment it is recorded.
-  void AddAcceptedUpgrade(MgmtUpgrade upgrade);
+  // An accepted upgrade counts as open from the same moment it is recorded. Returns its index.
+  std::size_t AddAcceptedUpgrade(MgmtUpgrade upgrade);
   // Refused, or dropped while it was being accepted.
   void AddUpgradeNotOpen(MgmtUpgrade upgrade);
   void ConnectionClosed();

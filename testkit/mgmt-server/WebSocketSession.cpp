@@ -67,7 +67,10 @@ class WebSocketSession : public WebSocketConnection,
       m_context->connections.Remove(this);
       return;
     }
-    m_context->connections.Opened(this->shared_from_this(), std::move(m_upgrade));
+    const std::optional<std::size_t> index =
+        m_context->connections.Opened(this->shared_from_this(), std::move(m_upgrade));
+    if (!index) return;
+    m_upgradeIndex = *index;
     Read();
   }
 
@@ -86,7 +89,7 @@ class WebSocketSession : public WebSocketConnection,
       if (ec == websocket::error::closed) RecordCloseCode();
       return;
     }
-    m_context->recorder->AddMessage({m_ws.got_text(), beast::buffers_to_string(m_in.data())});
+    m_context->recorder->AddMessage({m_ws.got_text(), beast::buffers_to_string(m_in.data()), m_upgradeIndex});
     m_in.consume(m_in.size());
     Read();
   }
@@ -146,6 +149,7 @@ class WebSocketSession : public WebSocketConnection,
   websocket::stream<Stream> m_ws;
   Request m_request;
   MgmtUpgrade m_upgrade;
+  std::size_t m_upgradeIndex = 0;  // of m_upgrade, once recorded
   beast::flat_buffer m_in;
   std::deque<std::shared_ptr<const Outgoing>> m_queue;
   std::size_t m_part = 0;  // the next frame of a message sent in frames

@@ -1,6 +1,6 @@
 // mgmt-server: the management server double as a program, for the demo. Prints one line per
 // upgrade, message and package request it gets; sends each line read from stdin as a text
-// message to every open connection.
+// message to every open connection, or to one agent's (InputLine.h).
 #include <poll.h>
 #include <signal.h>
 #include <unistd.h>
@@ -15,6 +15,7 @@
 #include <utility>
 #include <vector>
 
+#include "testkit/mgmt-server/InputLine.h"
 #include "testkit/mgmt-server/MessageSummary.h"
 #include "testkit/mgmt-server/MgmtServer.h"
 
@@ -26,8 +27,10 @@ void Usage() {
                "  --tls                require TLS (a self-signed certificate for localhost)\n"
                "  --cert-out FILE      write the TLS certificate (PEM) to FILE\n"
                "  --package NAME=FILE  serve FILE as the package NAME\n"
-               "  --summary            print the agent's messages as readable summaries\n"
-               "Lines on stdin are sent as text messages to every open connection.\n";
+               "  --summary            print the agent's messages as readable summaries, each marked\n"
+               "                       with the SN its agent sent\n"
+               "Lines on stdin are sent as text messages to every open connection; \"@SN TEXT\" sends\n"
+               "TEXT to the connections of the agent that sent that SN only.\n";
 }
 
 // One line per event: control characters would break it, so they are escaped.
@@ -133,21 +136,26 @@ int main(int argc, char** argv) {
     }
     std::cout << "port " << server.Port() << (options.tls ? " tls" : " plain") << std::endl;
 
-    std::size_t upgrades = 0, messages = 0, packageRequests = 0;
+    std::vector<testkit::MgmtUpgrade> upgrades;  // every one so far: the marks of their messages
+    std::size_t messages = 0, packageRequests = 0;
     bool stdinOpen = true;
     std::string pending;
     auto printNew = [&] {
-      for (const auto& upgrade : server.UpgradesSince(upgrades)) {
-        ++upgrades;
+      // Messages first: the upgrade of every one of them is recorded before it, so it is among
+      // the upgrades read after them.
+      const std::vector<testkit::MgmtMessage> newMessages = server.MessagesSince(messages);
+      for (const auto& upgrade : server.UpgradesSince(upgrades.size())) {
+        upgrades.push_back(upgrade);
         std::cout << "upgrade " << Printable(upgrade.path, true);
         for (const auto& [name, value] : upgrade.headers)
           std::cout << " | " << name << ": " << Printable(value, true);
         std::cout << std::endl;
       }
-      for (const auto& message : server.MessagesSince(messages)) {
+      for (const auto& message : newMessages) {
         ++messages;
         if (summary && message.text)
-          std::cout << "agent: " << Printable(testkit::SummarizeAgentMessage(message.data), true) << std::endl;
+          std::cout << Printable(testkit::SummaryLine(upgrades.at(message.upgrade), message.data), true)
+                    << std::endl;
         else
           std::cout << (message.text ? "text " : "binary ") << Printable(message.data, message.text)
                     << std::endl;
@@ -169,11 +177,16 @@ int main(int argc, char** argv) {
         } else {
           pending.append(chunk, static_cast<std::size_t>(n));
           for (std::size_t nl; (nl = pending.find('\n')) != std::string::npos;) {
-            std::string line = pending.substr(0, nl);
+            const testkit::InputLine line = testkit::ReadInputLine(pending.substr(0, nl));
             pending.erase(0, nl + 1);
-            if (line.empty()) continue;
-            std::cout << (server.SendText(line) ? "sent " : "not sent, no connection: ") << line
-                      << std::endl;
+            if (line.text.empty()) continue;
+            if (!line.sn)
+              std::cout << (server.SendText(line.text) ? "sent " : "not sent, no connection: ") << line.text
+                        << std::endl;
+            else if (server.SendTextTo(*line.sn, line.text))
+              std::cout << "sent to " << *line.sn << ": " << line.text << std::endl;
+            else
+              std::cout << "not sent, no connection of " << *line.sn << ": " << line.text << std::endl;
           }
         }
       } else if (!stdinOpen) {
