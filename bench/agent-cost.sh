@@ -1,28 +1,40 @@
 #!/usr/bin/env bash
-# What TarvikClient costs as an installed service on a fresh stand-in machine with eight
-# monitors served by monsim and talking to the management-server double: CPU while idle,
-# resident memory after start-up and after 1000 display commands and 10 reconnects, and the
-# agent's own time from a display command's arrival to the monitor's write. Prints each figure
-# with its target; exits non-zero only when a figure could not be measured.
+# What each agent costs as it runs, with eight monitors served by monsim and talking to the
+# management-server double: TarvikClient as an installed service on a fresh stand-in machine,
+# TarvikService started from its own folder with a profile and a fresh Mac root. For each: CPU
+# while idle, resident memory after start-up and after 1000 display commands and 10 reconnects,
+# and the agent's own time from a display command's arrival to the monitor's write. Prints each
+# figure with its target; exits non-zero only when a figure could not be measured.
 #
-#   bench/agent-cost.sh [--seconds N] [--build DIR]
+#   bench/agent-cost.sh [--agent windows|macos|both] [--seconds N] [--build DIR]
 #
-# --seconds: the idle window (default 60); --build: the Release build folder (default build/bench).
+# --agent: which agents (default both, one after the other); --seconds: the idle window (default
+# 60); --build: the Release build folder (default build/bench). The macOS agent's waits are
+# told from its work by its threads' sleeps, which a library preloaded into it records.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 seconds=60
 build="$root/build/bench"
+agents=(windows macos)
+usage="usage: $0 [--agent windows|macos|both] [--seconds N] [--build DIR]"
 while (($#)); do
   case "$1" in
+    --agent)
+      case "${2:-}" in
+        windows | macos) agents=("$2") ;;
+        both) agents=(windows macos) ;;
+        *) echo "$usage" >&2; exit 2 ;;
+      esac
+      shift 2 ;;
     --seconds) seconds=${2:?}; shift 2 ;;
     --build) build=${2:?}; shift 2 ;;
-    *) echo "usage: $0 [--seconds N] [--build DIR]" >&2; exit 2 ;;
+    *) echo "$usage" >&2; exit 2 ;;
   esac
 done
 
 "$root/scripts/install-deps.sh"
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DTARVIK_BUILD_BENCH=ON > /dev/null
-cmake --build "$build" -j 4 --target TarvikClient monsim agent-cost > /dev/null
+cmake --build "$build" -j 4 --target TarvikClient TarvikService monsim agent-cost > /dev/null
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/agent-cost-XXXXXX")
 export TARVIK_C_DRIVE="$work/c" TARVIK_KERNEL_OBJECTS="$work/objects"
@@ -50,11 +62,14 @@ for _ in $(seq 100); do
 done
 
 echo "machine: $(nproc) cores, $(sed -n 's/^model name[[:space:]]*: //p' /proc/cpuinfo | head -n 1)"
-# In the background, so that a signal to this script reaches the trap at once.
-"$build/bench/agent-cost" --program "$build/agent-windows/TarvikClient" --monsim-socket "$work/monsim.sock" \
-  --tap-socket "$work/tap.sock" --seconds "$seconds" &
-driver=$!
+declare -A programs=([windows]="$build/agent-windows/TarvikClient" [macos]="$build/agent-macos/TarvikService")
 status=0
-wait "$driver" || status=$?
-driver=""
+for agent in "${agents[@]}"; do
+  # In the background, so that a signal to this script reaches the trap at once.
+  "$build/bench/agent-cost" --agent "$agent" --program "${programs[$agent]}" --monsim-socket "$work/monsim.sock" \
+    --tap-socket "$work/tap-$agent.sock" --seconds "$seconds" &
+  driver=$!
+  wait "$driver" || status=$?
+  driver=""
+done
 exit "$status"
