@@ -14,6 +14,7 @@
 #include <nlohmann/json.hpp>
 
 #include "agent-macos/testing/ExpectedEntries.h"
+#include "agent-macos/testing/ReportedMonitors.h"
 #include "agent-macos/testing/ServiceProgramTest.h"
 #include "agent-macos/testing/VcpWrites.h"
 #include "testkit/monsim/testing/MonsimProcess.h"
@@ -26,15 +27,6 @@ namespace {
 
 const std::string kFirst = "TVK24Q100001";
 const std::string kSecond = "TVK27Q100002";
-
-// The entry of this serial in a report, null when it has none.
-json EntryOf(const json& report, const std::string& serial) {
-  for (const json& entry : report["monitorList"])
-    if (entry["serialNumber"] == serial) return entry;
-  return nullptr;
-}
-
-bool IsFull(const json& entry) { return entry.is_object() && entry.contains("vcpFuncMap"); }
 
 class TarvikServiceMonitorsTest : public ServiceProgramTest {
  protected:

@@ -5,13 +5,13 @@
 
 #include <chrono>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include "agent-macos/testing/InstallerScripts.h"
+#include "agent-macos/testing/PackageTestFolder.h"
 #include "agent-macos/testing/ServiceProgramTest.h"
 #include "testkit/packages/MacPackages.h"
 
@@ -20,11 +20,6 @@ using namespace agentmactest;
 using namespace std::chrono_literals;
 
 namespace {
-
-std::string fileText(const std::filesystem::path& path) {
-  std::ifstream file(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
-}
 
 class TarvikServiceUpdatesTest : public ServiceProgramTest {
  protected:
@@ -54,14 +49,7 @@ class TarvikServiceUpdatesTest : public ServiceProgramTest {
 };
 
 TEST_F(TarvikServiceUpdatesTest, AFirmwareCommandStartsTheInstallerRelaysItsProgressAndCleansUp) {
-  // One report each way, then an exit status the agent does not read.
-  const json script = {{"steps", json::array({json{{"eachSerial", json::array({
-                                                     json{{"notify", {{"progress", 50}, {"sn", "$sn"}, {"state", 1},
-                                                                      {"context", "installing"}}}},
-                                                     json{{"status", {{"progress", 100}, {"sn", "$sn"}, {"state", 2},
-                                                                      {"context", "done"}}}},
-                                                 })}}})},
-                       {"exitCode", 3}};
+  const json script = OneReportEachWayScript();
   server_.ServePackage("pkg_v2.zip", testkit::packages::MacInstallerZip(testkit::packages::MacPackageKind::Bundle,
                                                                         MAC_INSTALLER_PROGRAM, script.dump()));
   ASSERT_TRUE(server_.SendText(R"({"type": "firmwareUpdateCommand", "monitorList": [{"serialNumber": "A1",
@@ -77,7 +65,7 @@ TEST_F(TarvikServiceUpdatesTest, AFirmwareCommandStartsTheInstallerRelaysItsProg
   EXPECT_EQ(server_.PackageRequests(),
             std::vector<std::string>{"/tarvik/model/package/getModelPackageByModelName?filename=pkg_v2.zip"});
 
-  const json start = json::parse(fileText(record()));
+  const json start = json::parse(packagetest::readFile(record()));
   EXPECT_EQ(start["arguments"], json::array({"-no_delay", "-set_task_time", "900", "-sn", "A1"}));
   const std::string program = start["program"];
   EXPECT_TRUE(program.starts_with((agentTemporary() / "TarvikZipUnpack_").string())) << program;
@@ -86,7 +74,9 @@ TEST_F(TarvikServiceUpdatesTest, AFirmwareCommandStartsTheInstallerRelaysItsProg
   EXPECT_NE(agent_->Output().find("[Info] A1 - update progress \xEF\xBC\x9A" "50% - state: 1 - context: installing\n"),
             std::string::npos)
       << agent_->Output();
-  EXPECT_TRUE(std::filesystem::is_empty(agentTemporary())) << "left behind in " << agentTemporary();
+  // The line comes before the removal.
+  EXPECT_TRUE(packagetest::eventually([&] { return std::filesystem::is_empty(agentTemporary()); }))
+      << packagetest::folderContents(agentTemporary());
   ExpectStopsOn(SIGTERM);
 }
 
