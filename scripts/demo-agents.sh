@@ -30,10 +30,10 @@ announce_brightness() {
         ((tries++ < 100)); do
     sleep 0.02
   done
-  monsim_ctl "$agent" '{"cmd":"emit","id":"'"${first[$agent]}"'","message":{"funcCode":38,"subCode":16,"param3":45,"param4":100}}' > /dev/null
+  monsim_ctl "$agent" '{"cmd":"emit","id":"'"${first[$agent]}"'","message":{"funcCode":38,"subCode":16,"param3":45,"param4":100}}' > /dev/null || echo "== monsim of the $agent machine did not take the change" >&2
 }
 
-# The settings of the monitor that the display command changed, one line each.
+# The settings that the display command changed on both monitors, one line each.
 show_settings() {
   local agent=$1 setting
   echo "== the monitors of the $agent machine now hold:"
@@ -105,7 +105,8 @@ windows_start() {
   start_monsim windows two-monitors.json "${windows_env[@]}"
   sleep 0.5
   echo "== installing TarvikClient as a service on the Windows machine; its lines are marked [${sn[windows]}]"
-  env "${windows_env[@]}" "$windows_program/TarvikClient" /install > /dev/null
+  # In a session of its own, as the service it starts inherits it: a Ctrl-C is for this script.
+  setsid --wait env "${windows_env[@]}" "$windows_program/TarvikClient" /install > /dev/null
   windows_installed=true
 }
 
@@ -180,7 +181,9 @@ macos_firmware_command() {
 macos_stop() {
   if [ -n "${macos_pid:-}" ]; then
     kill -TERM "$macos_pid" 2> /dev/null || true
-    local status=0
+    local status=0 tries=0
+    while kill -0 "$macos_pid" 2> /dev/null && ((tries++ < 300)); do sleep 0.1; done
+    kill -KILL "$macos_pid" 2> /dev/null || true
     wait "$macos_pid" 2> /dev/null || status=$?
     echo "== TarvikService stopped with exit status $status: $(grep -a 'Service stopped' "$machines/macos/TarvikService.out" | tail -n 1)"
     echo "   its output is in $machines/macos/TarvikService.out, its log under $machines/macos/root/var/log/HalvaneSDK"

@@ -63,12 +63,12 @@ schedule() {
   sleep 3
   for agent in "${agents[@]}"; do
     note "unplugging monitor ${second[$agent]} of the $agent machine"
-    monsim_ctl "$agent" '{"cmd":"unplug","id":"'"${second[$agent]}"'"}' > /dev/null
+    monsim_ctl "$agent" '{"cmd":"unplug","id":"'"${second[$agent]}"'"}' > /dev/null || note "monsim did not unplug it"
   done
   sleep 13
   for agent in "${agents[@]}"; do
     note "plugging monitor ${second[$agent]} of the $agent machine in again"
-    monsim_ctl "$agent" '{"cmd":"plug","id":"'"${second[$agent]}"'"}' > /dev/null
+    monsim_ctl "$agent" '{"cmd":"plug","id":"'"${second[$agent]}"'"}' > /dev/null || note "monsim did not plug it"
   done
   exec sleep infinity
 }
@@ -77,6 +77,8 @@ schedule() {
 # this script only, which then stops them in order.
 cleanup() {
   for agent in "${agents[@]}"; do "${agent}_stop"; done
+  # The feeder's current sleep or control command first: it would outlive the feeder.
+  [ -z "${feeder:-}" ] || pkill -P "$feeder" 2> /dev/null || true
   kill ${feeder:-} ${server:-} "${monsim_pid[@]}" 2> /dev/null || true
   wait ${feeder:-} ${server:-} "${monsim_pid[@]}" 2> /dev/null || true
 }

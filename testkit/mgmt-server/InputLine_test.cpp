@@ -28,7 +28,7 @@ INSTANTIATE_TEST_SUITE_P(
                                 R"({"type":"RefreshAllStatus"})"},
                       InputCase{"OnlyTheFirstSpaceEndsTheName", "@PC-07  two spaces", "PC-07", " two spaces"},
                       InputCase{"NoNameIsNoAddress", "@ text", std::nullopt, "@ text"},
-                      InputCase{"NoTextIsNoAddress", "@PC-07 ", std::nullopt, "@PC-07 "},
+                      InputCase{"AnEmptyTextForOneAgent", "@PC-07 ", "PC-07", ""},
                       InputCase{"NoSpaceIsNoAddress", "@PC-07", std::nullopt, "@PC-07"},
                       InputCase{"AtInsideTheLine", "hello @PC-07 x", std::nullopt, "hello @PC-07 x"}),
     [](const ::testing::TestParamInfo<InputCase>& info) { return info.param.name; });
