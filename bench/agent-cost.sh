@@ -41,10 +41,22 @@ export TARVIK_C_DRIVE="$work/c" TARVIK_KERNEL_OBJECTS="$work/objects"
 mkdir -p "$TARVIK_C_DRIVE/ProgramData"
 installed="$TARVIK_C_DRIVE/Program Files/Quelmo/Tarvik Client/TarvikClient"
 monsim="" driver=""
+# The driver leads a session of its own, so its process group holds whatever it started (the macOS
+# agent) even when it ends without stopping that; this ends them all.
+stop_driver() {
+  kill -TERM -- "-$driver" 2> /dev/null || true
+  wait "$driver" 2> /dev/null || true
+  for _ in $(seq 100); do
+    kill -0 -- "-$driver" 2> /dev/null || break
+    sleep 0.1
+  done
+  kill -KILL -- "-$driver" 2> /dev/null || true
+  driver=""
+}
 # shellcheck disable=SC2317  # run by the trap
 cleanup() {
+  [ -z "$driver" ] || stop_driver
   # The driver removes the service itself; this is for when it was stopped before it could.
-  [ -z "$driver" ] || kill "$driver" 2> /dev/null || true
   [ ! -x "$installed" ] || "$installed" /remove > /dev/null 2>&1 || true
   [ -z "$monsim" ] || kill "$monsim" 2> /dev/null || true
   wait 2> /dev/null || true
@@ -65,11 +77,12 @@ echo "machine: $(nproc) cores, $(sed -n 's/^model name[[:space:]]*: //p' /proc/c
 declare -A programs=([windows]="$build/agent-windows/TarvikClient" [macos]="$build/agent-macos/TarvikService")
 status=0
 for agent in "${agents[@]}"; do
-  # In the background, so that a signal to this script reaches the trap at once.
-  "$build/bench/agent-cost" --agent "$agent" --program "${programs[$agent]}" --monsim-socket "$work/monsim.sock" \
-    --tap-socket "$work/tap-$agent.sock" --seconds "$seconds" &
+  # In the background, so that a signal to this script reaches the trap at once. Not being a
+  # process group leader, setsid runs it in the new session itself: its pid names the group.
+  setsid "$build/bench/agent-cost" --agent "$agent" --program "${programs[$agent]}" \
+    --monsim-socket "$work/monsim.sock" --tap-socket "$work/tap-$agent.sock" --seconds "$seconds" --folder "$work" &
   driver=$!
   wait "$driver" || status=$?
-  driver=""
+  stop_driver
 done
 exit "$status"

@@ -22,6 +22,7 @@ class AgentProcess {
   AgentProcess(const AgentProcess&) = delete;
   AgentProcess& operator=(const AgentProcess&) = delete;
 
+  pid_t Pid() const { return m_pid; }
   void Signal(int signal) const;
   // Its exit status once it has ended by itself within the limit; none otherwise.
   std::optional<int> WaitForExit(std::chrono::milliseconds limit);

@@ -4,13 +4,15 @@
 // and names a fresh stand-in machine in TARVIK_C_DRIVE.
 //
 //   agent-cost --agent windows|macos --program PROGRAM --monsim-socket SOCKET --tap-socket SOCKET
-//              [--seconds N]
+//              [--seconds N] [--folder DIR]
 //
+// --folder (the macOS agent's only): where the agent gets a folder of its own for its files.
 // Prints each figure with its target; exits 1 when a figure could not be measured.
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <iostream>
 #include <optional>
 #include <set>
@@ -47,12 +49,14 @@ constexpr long kMemoryTargetKb = 20 * 1024;
 // A leak of a few hundred bytes per command or a few kB per reconnect shows above this.
 constexpr long kFlatToleranceKb = 256;
 constexpr double kLatencyTargetMs = 5.0;
+// The macOS agent's line as something asks it for a heartbeat at once.
+constexpr const char* kHeartbeatAsked = "Heartbeat command set to run immediately.";
 
 // Built with the driver; the build names its file.
 constexpr const char* kSleepRecorder = AGENT_COST_SLEEP_RECORDER;
 
 struct Options {
-  std::string agent, program, monsimSocket, tapSocket;
+  std::string agent, program, monsimSocket, tapSocket, folder;
   int seconds = 60;
 };
 
@@ -92,8 +96,8 @@ void WaitForCount(const testkit::MgmtServer& server, std::size_t first, const st
 bool IsFullReportOfAll(const testkit::MgmtMessage& message) {
   const json report = json::parse(message.data, nullptr, false);
   if (!report.is_object() || report.value("type", "") != "displayStatusReport") return false;
-  const json& monitors = report["monitorList"];
-  return monitors.size() == kMonitors && monitors[0].contains("vcpFuncMap");
+  const json monitors = report.value("monitorList", json::array());
+  return monitors.is_array() && monitors.size() == kMonitors && monitors[0].contains("vcpFuncMap");
 }
 
 // After the upgrade numbered `upgrades`, the full report of every monitor: what the agent sends
@@ -119,7 +123,7 @@ void WaitForEachInFull(const testkit::MgmtServer& server, std::size_t first) {
     for (const testkit::MgmtMessage& message : server.MessagesSince(first)) {
       const json report = json::parse(message.data, nullptr, false);
       if (!report.is_object() || report.value("type", "") != "displayStatusReport") continue;
-      for (const json& monitor : report["monitorList"])
+      for (const json& monitor : report.value("monitorList", json::array()))
         if (monitor.contains("vcpFuncMap")) reported.insert(monitor.value("serialNumber", ""));
     }
     if (reported.size() >= kMonitors) return;
@@ -163,8 +167,8 @@ double Median(std::vector<double> values) {
 double Worst(const std::vector<double>& values) { return *std::max_element(values.begin(), values.end()); }
 
 // Each sample is one display command with one brightness setting, sent alone once the batch
-// before it is over (awaitDone returns then); the pause after it moves the next one to another
-// point of the agent's loops.
+// before it is over (awaitDone(first message before the send, write) returns then); the pause
+// after it moves the next one to another point of the agent's loops.
 template <typename AwaitDone>
 std::vector<CommandSample> SendSingleCommands(testkit::MgmtServer& server, DeviceTap& tap, AwaitDone awaitDone) {
   std::vector<CommandSample> samples;
@@ -178,16 +182,16 @@ std::vector<CommandSample> SendSingleCommands(testkit::MgmtServer& server, Devic
                                                      sent, 10s);
     if (!write) throw Failure("a display command never reached its monitor");
     samples.push_back({serial, sent, write->at});
-    awaitDone(first);
+    awaitDone(first, write->at);
     std::this_thread::sleep_for(std::chrono::milliseconds(i * 377 % 1000));
   }
   return samples;
 }
 
-template <typename Split>
-std::vector<double> Values(const std::vector<Split>& splits, double Split::*part) {
+template <typename Split, typename Part>
+std::vector<double> Values(const std::vector<Split>& splits, Part part) {
   std::vector<double> values;
-  for (const Split& s : splits) values.push_back(s.*part);
+  for (const Split& s : splits) values.push_back(std::invoke(part, s));
   return values;
 }
 
@@ -200,15 +204,14 @@ void PrintOwnWork(const std::vector<double>& own) {
 }
 
 void MeasureCommandLatency(testkit::MgmtServer& server, DeviceTap& tap, const InstalledAgent& agent) {
-  const std::vector<CommandSample> samples = SendSingleCommands(server, tap, [&](std::size_t first) {
-    WaitForCount(server, first, R"("type":"VcpState")", 1, 10s, "VcpState report");
-  });
+  const std::vector<CommandSample> samples =
+      SendSingleCommands(server, tap, [&](std::size_t first, WallClock::time_point) {
+        WaitForCount(server, first, R"("type":"VcpState")", 1, 10s, "VcpState report");
+      });
   std::optional<std::vector<CommandSplit>> splits = SplitByLog(samples, StampedLines(agent.Log()));
   if (!splits) throw Failure("the agent's log lacks the lines of a display command");
-  std::vector<double> own;
-  for (const CommandSplit& s : *splits) own.push_back(s.receiveMs + s.runMs);
   const std::vector<double> waited = Values(*splits, &CommandSplit::waitedMs);
-  PrintOwnWork(own);
+  PrintOwnWork(Values(*splits, [](const CommandSplit& s) { return s.receiveMs + s.runMs; }));
   std::printf("  receive, parse and queue: median %.1f ms; from the refresh loop's wake to the write: median %.1f ms\n"
               "  (the agent's log stamps these to the millisecond)\n",
               Median(Values(*splits, &CommandSplit::receiveMs)), Median(Values(*splits, &CommandSplit::runMs)));
@@ -220,12 +223,28 @@ void MeasureCommandLatency(testkit::MgmtServer& server, DeviceTap& tap, const In
               Median(waited), Worst(waited));
 }
 
+// The run of a command is over once, after its write, it has asked for the heartbeat that reports
+// it; the report may be in before that line is seen, so reports count from before the send.
+void WaitForRunReported(const testkit::MgmtServer& server, const MacAgent& agent, std::size_t first,
+                        WallClock::time_point written) {
+  const auto deadline = std::chrono::steady_clock::now() + 10s;
+  const auto asked = [&] {
+    const std::vector<LogLine> lines = agent.Lines();
+    return std::any_of(lines.begin(), lines.end(), [&](const LogLine& l) {
+      return l.at >= written && l.text.find(kHeartbeatAsked) != std::string::npos;
+    });
+  };
+  while (!asked() || CountSince(server, first, R"("type":"displayStatusReport")") == 0) {
+    if (std::chrono::steady_clock::now() > deadline) throw Failure("no report after a command within 10 s");
+    std::this_thread::sleep_for(50ms);
+  }
+}
+
 void MeasureCommandLatency(testkit::MgmtServer& server, DeviceTap& tap, const MacAgent& agent) {
-  // The report that the run of the commands asks for comes once the run is over.
-  const std::vector<CommandSample> samples = SendSingleCommands(server, tap, [&](std::size_t) {
-    WaitForCount(server, server.Messages().size(), R"("type":"displayStatusReport")", 1, 10s,
-                 "report after the command");
-  });
+  const std::vector<CommandSample> samples =
+      SendSingleCommands(server, tap, [&](std::size_t first, WallClock::time_point written) {
+        WaitForRunReported(server, agent, first, written);
+      });
   std::optional<std::vector<SleptSplit>> splits = SplitBySleeps(samples, agent.Lines(), agent.Sleeps());
   if (!splits) throw Failure("the agent's sleeps or output lack those of a display command");
   const std::vector<double> steps = Values(*splits, &SleptSplit::stepsMs),
@@ -320,7 +339,7 @@ void MeasureWindows(const Options& options) {
 void MeasureMac(const Options& options) {
   testkit::MgmtServer server;
   DeviceTap tap(options.tapSocket, options.monsimSocket);
-  MacAgent agent(options.program, server.Port(), options.tapSocket, kSleepRecorder);
+  MacAgent agent(options.folder, options.program, server.Port(), options.tapSocket, kSleepRecorder);
   // Each connection, the first too, reads every monitor again and reports each in full.
   const auto settled = [&](std::size_t upgrades, std::size_t first) {
     if (!server.WaitForUpgrades(upgrades + 1, 30s)) throw Failure("the agent did not connect");
@@ -351,10 +370,12 @@ std::optional<Options> ParseOptions(int argc, char** argv) {
     else if (name == "--monsim-socket") options.monsimSocket = value;
     else if (name == "--tap-socket") options.tapSocket = value;
     else if (name == "--seconds") options.seconds = std::atoi(value.c_str());
+    else if (name == "--folder") options.folder = value;
     else return std::nullopt;
   }
   if (argc % 2 == 0 || (options.agent != "windows" && options.agent != "macos") || options.program.empty() ||
-      options.monsimSocket.empty() || options.tapSocket.empty() || options.seconds < 1)
+      options.monsimSocket.empty() || options.tapSocket.empty() || options.seconds < 1 ||
+      (options.agent == "macos" && options.folder.empty()))
     return std::nullopt;
   return options;
 }
@@ -367,7 +388,7 @@ int main(int argc, char** argv) {
   std::optional<Options> options = ParseOptions(argc, argv);
   if (!options) {
     std::cerr << "usage: agent-cost --agent windows|macos --program PROGRAM --monsim-socket SOCKET --tap-socket SOCKET\n"
-                 "                  [--seconds N]\n";
+                 "                  [--seconds N] [--folder DIR]\n";
     return 2;
   }
   try {

@@ -2,8 +2,6 @@
 
 #include <signal.h>
 #include <stdlib.h>
-#include <sys/syscall.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <fstream>
@@ -19,22 +17,11 @@ namespace {
 const char* const kOutputFile = "output.txt";
 const char* const kSleepFile = "sleeps.bin";
 
-// The child of this thread that runs in folder: the agent, which AgentProcess has just started.
-pid_t ChildIn(const std::filesystem::path& folder) {
-  std::ifstream children("/proc/self/task/" + std::to_string(::syscall(SYS_gettid)) + "/children");
-  pid_t pid = 0;
-  while (children >> pid) {
-    std::error_code error;
-    if (std::filesystem::equivalent("/proc/" + std::to_string(pid) + "/cwd", folder, error)) return pid;
-  }
-  return 0;
-}
-
 }  // namespace
 
-MacAgent::Folder::Folder() {
-  char folder[] = "/tmp/agent-cost-mac-XXXXXX";
-  if (::mkdtemp(folder) == nullptr) throw std::runtime_error("no temporary folder");
+MacAgent::Folder::Folder(const std::filesystem::path& parent) {
+  std::string folder = (parent / "mac-XXXXXX").string();
+  if (::mkdtemp(folder.data()) == nullptr) throw std::runtime_error("cannot make a folder in " + parent.string());
   path = folder;
   std::filesystem::create_directories(path / "program");
   std::filesystem::create_directories(path / "mac");
@@ -46,9 +33,10 @@ MacAgent::Folder::~Folder() {
   std::filesystem::remove_all(path, ignored);
 }
 
-MacAgent::MacAgent(const std::string& program, std::uint16_t serverPort, const std::string& deviceSocket,
-                   const std::string& recorder)
-    : m_output((m_folder.path / "program" / kOutputFile).string()) {
+MacAgent::MacAgent(const std::filesystem::path& parent, const std::string& program, std::uint16_t serverPort,
+                   const std::string& deviceSocket, const std::string& recorder)
+    : m_folder(parent),
+      m_output((m_folder.path / "program" / kOutputFile).string()) {
   const std::filesystem::path folder = m_folder.path / "program";
   using agentmactest::PlistString;
   std::ofstream(folder / "TarvikConfig.mobileconfig")
@@ -65,8 +53,6 @@ MacAgent::MacAgent(const std::string& program, std::uint16_t serverPort, const s
                                                        {"LD_PRELOAD", recorder},
                                                        {kSleepFileVariable, (m_folder.path / kSleepFile).string()}});
   m_output.Follow();
-  m_pid = ChildIn(folder);
-  if (m_pid == 0) throw std::runtime_error("TarvikService does not run");
 }
 
 std::vector<Sleep> MacAgent::Sleeps() const { return ReadSleeps((m_folder.path / kSleepFile).string()); }

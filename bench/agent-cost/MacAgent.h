@@ -19,16 +19,16 @@ namespace agentcost {
 
 class MacAgent {
  public:
-  // TARVIK_MONSIM_SOCKET names the device socket; recorder is the sleep recorder's library.
-  // Throws std::runtime_error when it does not run.
-  MacAgent(const std::string& program, std::uint16_t serverPort, const std::string& deviceSocket,
-           const std::string& recorder);
+  // Its files go to a fresh folder in parent. TARVIK_MONSIM_SOCKET names the device socket;
+  // recorder is the sleep recorder's library. Throws std::runtime_error when it cannot start.
+  MacAgent(const std::filesystem::path& parent, const std::string& program, std::uint16_t serverPort,
+           const std::string& deviceSocket, const std::string& recorder);
   // Stops it with SIGTERM, waits for it to end and removes its folder.
   ~MacAgent();
   MacAgent(const MacAgent&) = delete;
   MacAgent& operator=(const MacAgent&) = delete;
 
-  pid_t Pid() const { return m_pid; }
+  pid_t Pid() const { return m_process->Pid(); }
   // What it has logged so far, each line stamped when it came.
   std::vector<LogLine> Lines() const { return m_output.Lines(); }
   // Its threads' sleeps so far.
@@ -36,7 +36,7 @@ class MacAgent {
 
  private:
   struct Folder {
-    Folder();
+    explicit Folder(const std::filesystem::path& parent);
     ~Folder();
     std::filesystem::path path;
   };
@@ -44,7 +44,6 @@ class MacAgent {
   Folder m_folder;
   StampedOutput m_output;  // before the process, which writes into it
   std::unique_ptr<agentmactest::AgentProcess> m_process;
-  pid_t m_pid = 0;
 };
 
 }  // namespace agentcost
