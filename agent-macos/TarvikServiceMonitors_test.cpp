@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -33,9 +34,9 @@ class TarvikServiceMonitorsTest : public ServiceProgramTest {
   void SetUp() override {
     ServiceProgramTest::SetUp();
     // monsim announces its plugs and unplugs as USB devices on the agent's machine.
-    ::setenv("TARVIK_MAC_ROOT", (folder_ / "mac").c_str(), 1);
-    monsim_ = std::make_unique<monsim::testing::MonsimProcess>(MONSIM_PROGRAM, MONSIM_TWO_MONITORS_FILE);
-    ::unsetenv("TARVIK_MAC_ROOT");
+    monsim_ = std::make_unique<monsim::testing::MonsimProcess>(
+        MONSIM_PROGRAM, MONSIM_TWO_MONITORS_FILE,
+        std::vector<std::pair<std::string, std::string>>{{"TARVIK_MAC_ROOT", (folder_ / "mac").string()}});
     ASSERT_TRUE(monsim_->Ready());
     WriteProfile(server_, "http", "tarvik");
     Start({{"TARVIK_MONSIM_SOCKET", monsim_->DeviceSocket()}});

@@ -1,5 +1,6 @@
-// The report entries a test expects of a monitor served as monsim's files describe them
-// (testkit/monsim/monitors/two-monitors.json), in the full and the short form.
+// The report entries a test expects of a monitor as monsim's monitor files describe them
+// (testkit/monsim/monitors/two-monitors.json, a1-b2.json), in the full and the short form: the
+// IDs, version and capabilities that all those monitors share.
 #pragma once
 
 #include <string>

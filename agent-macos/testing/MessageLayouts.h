@@ -41,6 +41,9 @@ inline Check ArrayOf(Check each, std::size_t most = SIZE_MAX) {
 inline Check Numbers(std::size_t count) {
   return [=](const json& v) { return v.is_array() && v.size() == count && ArrayOf(Integer)(v); };
 }
+inline bool NotNegative(const json& v) {
+  return v.is_number_unsigned() || (v.is_number_integer() && v.get<std::int64_t>() >= 0);
+}
 
 // The first key missing, unexpected or not holding what it should; empty when there is none.
 inline std::string Mismatch(const json& object, const std::vector<Key>& keys, const std::string& where) {
@@ -74,16 +77,20 @@ inline std::string EntryMismatch(const json& entry, std::int64_t index) {
     keys.push_back({"funcList", ArrayOf(Numbers(3))});  // change records
     return Mismatch(entry, keys, "short entry " + std::to_string(index));
   }
+  const Check capability = [](const json& code) {
+    return Mismatch(code, {{"vcpCode", Between(0, 0xFFFF)}, {"values", ArrayOf(Between(0, 0xFFFF))}}, "").empty();
+  };
+  // One cached value per code of the capabilities, in their order.
+  const std::size_t codes = entry["vcpFuncMap"].is_array() ? entry["vcpFuncMap"].size() : 0;
   const std::vector<Key> full = {
       {"modelName", Text},
       {"specialId", Text},
-      {"mutexInt", ArrayOf(Between(0, UINT32_MAX), 1)},
+      // This agent's one word, or none while the monitor's mutex status has not been read.
+      {"mutexInt", ArrayOf(NotNegative, 1)},
       {"useTimes", Integer},
       {"lockStatus", Integer},
-      {"funcList", ArrayOf(Numbers(4))},  // cached values
-      {"vcpFuncMap", ArrayOf([](const json& code) {
-         return Mismatch(code, {{"vcpCode", Between(0, 0xFFFF)}, {"values", ArrayOf(Between(0, 0xFFFF))}}, "").empty();
-       })},
+      {"funcList", [codes](const json& v) { return v.is_array() && v.size() == codes && ArrayOf(Numbers(4))(v); }},
+      {"vcpFuncMap", ArrayOf(capability, 100)},
   };
   keys.insert(keys.end(), full.begin(), full.end());
   return Mismatch(entry, keys, "full entry " + std::to_string(index));

@@ -12,7 +12,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-extern char** environ;
+#include "testkit/process/ChildEnvironment.h"
 
 namespace testkit {
 namespace {
@@ -43,20 +43,9 @@ ProgramResult RunProgram(const std::string& program, const std::vector<std::stri
 
   std::vector<std::string> args{program};
   args.insert(args.end(), arguments.begin(), arguments.end());
-  std::vector<std::string> env;
-  for (char** entry = environ; *entry != nullptr; ++entry) {
-    std::string text = *entry;
-    bool replaced = false;
-    for (const auto& [name, value] : environment) replaced |= text.rfind(name + "=", 0) == 0;
-    if (!replaced) env.push_back(text);
-  }
-  for (const auto& [name, value] : environment) env.push_back(name + "=" + value);
-  std::vector<char*> argv;
-  for (std::string& a : args) argv.push_back(a.data());
-  argv.push_back(nullptr);
-  std::vector<char*> envp;
-  for (std::string& e : env) envp.push_back(e.data());
-  envp.push_back(nullptr);
+  std::vector<std::string> env = ChildEnvironment(environment);
+  std::vector<char*> argv = ExecPointers(args);
+  std::vector<char*> envp = ExecPointers(env);
 
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);

@@ -12,22 +12,29 @@
 #include <vector>
 
 #include "testkit/monsim/ControlClient.h"
-
-extern char** environ;
+#include "testkit/process/ChildEnvironment.h"
 
 namespace monsim::testing {
 
-MonsimProcess::MonsimProcess(const std::string& program, const std::string& monitorFile) {
+namespace {
+
+// Its exit code, -1 when it did not exit by itself.
+int ExitCode(int status) { return WIFEXITED(status) ? WEXITSTATUS(status) : -1; }
+
+}  // namespace
+
+MonsimProcess::MonsimProcess(const std::string& program, const std::string& monitorFile,
+                             const std::vector<std::pair<std::string, std::string>>& environment) {
   std::string pattern = (std::filesystem::temp_directory_path() / "tarvik-monsim-XXXXXX").string();
   if (mkdtemp(pattern.data()) == nullptr) return;
   m_folder = pattern;
   m_deviceSocket = m_folder + "/device.sock";
   m_controlSocket = m_folder + "/control.sock";
   std::vector<std::string> args = {program, "--socket", m_deviceSocket, "--control", m_controlSocket, monitorFile};
-  std::vector<char*> argv;
-  for (std::string& arg : args) argv.push_back(arg.data());
-  argv.push_back(nullptr);
-  if (posix_spawn(&m_pid, program.c_str(), nullptr, nullptr, argv.data(), environ) != 0) m_pid = -1;
+  std::vector<std::string> variables = testkit::ChildEnvironment(environment);
+  std::vector<char*> argv = testkit::ExecPointers(args);
+  std::vector<char*> envp = testkit::ExecPointers(variables);
+  if (posix_spawn(&m_pid, program.c_str(), nullptr, nullptr, argv.data(), envp.data()) != 0) m_pid = -1;
 }
 
 MonsimProcess::~MonsimProcess() {
@@ -37,13 +44,6 @@ MonsimProcess::~MonsimProcess() {
     std::filesystem::remove_all(m_folder, ignored);
   }
 }
-
-namespace {
-
-// Its exit code, -1 when it did not exit by itself.
-int ExitCode(int status) { return WIFEXITED(status) ? WEXITSTATUS(status) : -1; }
-
-}  // namespace
 
 bool MonsimProcess::Ready() {
   if (m_pid <= 0) return false;

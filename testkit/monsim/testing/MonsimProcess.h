@@ -5,6 +5,8 @@
 #include <sys/types.h>
 
 #include <string>
+#include <utility>
+#include <vector>
 
 #include <nlohmann/json.hpp>
 
@@ -12,7 +14,9 @@ namespace monsim::testing {
 
 class MonsimProcess {
  public:
-  MonsimProcess(const std::string& program, const std::string& monitorFile);
+  // The environment is this process's with the given variables set over it.
+  MonsimProcess(const std::string& program, const std::string& monitorFile,
+                const std::vector<std::pair<std::string, std::string>>& environment = {});
   // Ends it if Stop has not.
   ~MonsimProcess();
   MonsimProcess(const MonsimProcess&) = delete;
