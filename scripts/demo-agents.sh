@@ -9,6 +9,14 @@
 declare -A sn first second control package
 declare -A monsim_pid=()
 
+# describe_machine AGENT SN FIRST SECOND: the agent's mark, its monitors, its monsim's control socket.
+describe_machine() {
+  sn[$1]=$2 first[$1]=$3 second[$1]=$4 control[$1]=$machines/$1/monsim.ctl
+}
+
+# The agent's package, served by the management server.
+serve_package() { served_packages+=(--package "${package[$1]}=$machines/$1/packages/${package[$1]}"); }
+
 # Started with the machine's environment: its plugs reach that machine's windows and USB watchers.
 # In a session of its own, so that a Ctrl-C leaves it to show the settings at the end.
 start_monsim() {
@@ -88,12 +96,8 @@ windows_prepare() {
     {"type": 3}, {"type": 4, "value": 8888}]}'
   local trusted
   trusted=$("$build/testkit/packages/make-package" "$machine/packages" "${package[windows]}" "$script")
-  served_packages+=(--package "${package[windows]}=$machine/packages/${package[windows]}")
-
-  sn[windows]=$(windows_computer_name)
-  first[windows]=TVK24Q100001
-  second[windows]=TVK27Q100002
-  control[windows]=$machine/monsim.ctl
+  serve_package windows
+  describe_machine windows "$(windows_computer_name)" TVK24Q100001 TVK27Q100002
   # TARVIK_MAC_ROOT: a Mac of its own that nobody watches, so its plugs reach no other machine.
   windows_env=(TARVIK_C_DRIVE="$machine/c" TARVIK_KERNEL_OBJECTS="$machine/objects"
                TARVIK_MONSIM_SOCKET="$machine/monsim.sock" TARVIK_MAC_ROOT="$machine/no-mac"
@@ -149,12 +153,8 @@ EOF
 EOF
   "$build/testkit/packages/make-package" --macos app --installer "$build/testkit/installer/mac-installer" \
     --script "$machine/packages/installer-script.json" --out "$machine/packages/${package[macos]}"
-  served_packages+=(--package "${package[macos]}=$machine/packages/${package[macos]}")
-
-  sn[macos]=Demo-Mac
-  first[macos]=TVK24Q300001
-  second[macos]=TVK27Q300002
-  control[macos]=$machine/monsim.ctl
+  serve_package macos
+  describe_machine macos Demo-Mac TVK24Q300001 TVK27Q300002
   # HOME: the library's log goes to root's home on this Mac. TARVIK_KERNEL_OBJECTS: monsim's
   # device-change broadcast stays on this machine.
   macos_env=(TARVIK_MAC_ROOT="$machine/root" TARVIK_MAC_COMPUTER_NAME="${sn[macos]}"
