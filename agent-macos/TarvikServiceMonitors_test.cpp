@@ -104,8 +104,9 @@ TEST_F(TarvikServiceMonitorsTest, TheServerSeesSetsAndHearsTheMonitors) {
   ASSERT_EQ(monsim_->Send({{"cmd", "plug"}, {"id", kSecond}})["ok"], true);
   ASSERT_TRUE(agent_->WaitForOutput("[Info] USB device added or changed.\n", outputAt)) << agent_->Output();
   at = server_.Messages().size();
-  // The arrival restarts the refreshes: a full entry within the next few of them.
-  json back = Report(at, [](const json& r) { return IsFull(EntryOf(r, kSecond)); }, 20s);
+  // The arrival restarts the refreshes: a full entry once a refresh has read it again and the
+  // next report (up to a report period later) carries it.
+  json back = Report(at, [](const json& r) { return IsFull(EntryOf(r, kSecond)); }, 40s);
   ASSERT_FALSE(back.is_null()) << agent_->Output();
   EXPECT_EQ(EntryOf(back, kSecond), FullEntry(1, kSecond, "TV-2715Q", 60, 75, 830));
   EXPECT_FALSE(EmitUntilReported(kSecond, {{"funcCode", 38}, {"subCode", 0x12}, {"param3", 40}, {"param4", 100}},
